@@ -1,0 +1,229 @@
+#include "paths/FastEngine.h"
+
+#include <algorithm>
+#include <bit>
+#include <cassert>
+
+namespace {
+
+// Heap order: smaller distance first, then lower index, as the scan selects.
+inline bool Before(const HeapEntry& a, const HeapEntry& b) {
+  return a.key < b.key || (a.key == b.key && a.node < b.node);
+}
+
+class FourHeap {
+ public:
+  FourHeap(std::vector<HeapEntry>& items, NodeState* state) : items_(items), state_(state) {}
+
+  bool Empty() const { return items_.empty(); }
+
+  void Push(int32_t node, double key) {
+    items_.push_back({key, node});
+    SiftUp(items_.size() - 1);
+  }
+
+  void Decrease(int32_t node, double key) {
+    const auto at = static_cast<size_t>(state_[node].heapPos);
+    items_[at].key = key;
+    SiftUp(at);
+  }
+
+  int32_t Pop() {
+    const int32_t top = items_[0].node;
+    const HeapEntry last = items_.back();
+    items_.pop_back();
+    if (!items_.empty()) SiftDown(last);
+    state_[top].heapPos = kSettled;
+    return top;
+  }
+
+ private:
+  void Place(size_t at, const HeapEntry& e) {
+    items_[at] = e;
+    state_[e.node].heapPos = static_cast<int32_t>(at);
+  }
+
+  void SiftUp(size_t at) {
+    const HeapEntry e = items_[at];
+    while (at > 0) {
+      const size_t parent = (at - 1) / 4;
+      if (!Before(e, items_[parent])) break;
+      Place(at, items_[parent]);
+      at = parent;
+    }
+    Place(at, e);
+  }
+
+  // Moves e down from the root into the hole left by the popped minimum.
+  void SiftDown(const HeapEntry& e) {
+    const size_t n = items_.size();
+    size_t at = 0;
+    for (;;) {
+      const size_t first = at * 4 + 1;
+      if (first >= n) break;
+      size_t best = first;
+      const size_t end = std::min(first + 4, n);
+      for (size_t c = first + 1; c < end; ++c) {
+        if (Before(items_[c], items_[best])) best = c;
+      }
+      if (!Before(items_[best], e)) break;
+      Place(at, items_[best]);
+      at = best;
+    }
+    Place(at, e);
+  }
+
+  std::vector<HeapEntry>& items_;
+  NodeState* state_;
+};
+
+void ResetTouched(FastWorkspace& ws) {
+  const std::vector<int32_t>& nodes = ws.touched.empty() ? ws.order : ws.touched;
+  for (const int32_t v : nodes) {
+    ws.state[v] = NodeState{};
+    ws.delta[v] = 0.0;
+    ws.open[static_cast<size_t>(v) >> 6] = 0;
+  }
+  ws.order.clear();
+  ws.touched.clear();
+}
+
+// Relaxes every cell of u in list order, exactly as the reference does:
+// dist[u] and sigma[u] are re-read at each cell, since a self-loop can change
+// them midway. onReached(v, wasUnreached) keeps the selection structure in step.
+template <bool kPaths, class OnReached>
+inline void RelaxCells(const FastGraph& graph, int32_t u, FastWorkspace& ws,
+                       OnReached&& onReached) {
+  NodeState* state = ws.state.data();
+  int32_t* preds = ws.preds.data();
+  const uint64_t end = graph.offsets[static_cast<size_t>(u) + 1];
+  for (uint64_t k = graph.offsets[static_cast<size_t>(u)]; k < end; ++k) {
+    const int32_t v = graph.targets[k];
+    const double length = graph.lengths[k];
+    NodeState& sv = state[v];
+    const double x = state[u].dist + length;
+    if (sv.dist > x || sv.dist == UNREACHED) {
+      const bool wasUnreached = sv.dist == UNREACHED;
+      sv.dist = x;
+      if constexpr (kPaths) {
+        sv.predCount = 0;
+        sv.sigma = 0.0;
+      }
+      onReached(v, x, wasUnreached);
+    }
+    if constexpr (kPaths) {
+      if (state[u].dist + length == sv.dist) {
+        preds[graph.offsets[static_cast<size_t>(v)] + static_cast<uint64_t>(sv.predCount)] = u;
+        sv.predCount += 1;
+        sv.sigma = sv.sigma + state[u].sigma;
+      }
+    }
+  }
+}
+
+template <bool kPaths>
+void SearchByHeap(const FastGraph& graph, int32_t s, FastWorkspace& ws) {
+  NodeState* state = ws.state.data();
+  FourHeap heap(ws.heap, state);
+  auto onReached = [&](int32_t v, double x, bool wasUnreached) {
+    // Lengths are >= 0 here, so an improved node is never a settled one.
+    if (wasUnreached) {
+      heap.Push(v, x);
+    } else {
+      heap.Decrease(v, x);
+    }
+  };
+  int32_t u = s;
+  for (;;) {
+    state[u].heapPos = kSettled;
+    ws.order.push_back(u);
+    RelaxCells<kPaths>(graph, u, ws, onReached);
+    if (heap.Empty()) break;
+    u = heap.Pop();
+  }
+}
+
+template <bool kPaths>
+void SearchByScan(const FastGraph& graph, int32_t s, FastWorkspace& ws) {
+  NodeState* state = ws.state.data();
+  uint64_t* open = ws.open.data();
+  ws.touched.push_back(s);
+  auto onReached = [&](int32_t v, double, bool) {
+    if (state[v].heapPos != kUntouched) return;
+    state[v].heapPos = kOpen;
+    ws.touched.push_back(v);
+    open[static_cast<size_t>(v) >> 6] |= uint64_t{1} << (v & 63);
+  };
+  const size_t words = ws.open.size();
+  int32_t u = s;
+  for (;;) {
+    state[u].heapPos = kSettled;
+    open[static_cast<size_t>(u) >> 6] &= ~(uint64_t{1} << (u & 63));
+    ws.order.push_back(u);
+    RelaxCells<kPaths>(graph, u, ws, onReached);
+
+    // The reference's rule in index order over the open nodes: a later node
+    // wins only on a strictly smaller distance; the first candidate is taken
+    // whatever it holds (NaN included).
+    double m = UNREACHED;
+    for (size_t word = 0; word < words; ++word) {
+      for (uint64_t bits = open[word]; bits != 0; bits &= bits - 1) {
+        const auto i = static_cast<int32_t>(word * 64 + static_cast<size_t>(std::countr_zero(bits)));
+        const double d = state[i].dist;
+        if (d == UNREACHED) continue;
+        if (d < m || m == UNREACHED) {
+          m = d;
+          u = i;
+        }
+      }
+    }
+    if (m == UNREACHED) break;
+  }
+}
+
+}  // namespace
+
+void FastWorkspace_Init(FastWorkspace& ws, const FastGraph& graph) {
+  const auto n = static_cast<size_t>(graph.nodeCount);
+  ws.state.assign(n, NodeState{});
+  ws.delta.assign(n, 0.0);
+  ws.preds.assign(graph.targets.size(), 0);
+  ws.open.assign((n + 63) / 64, 0);
+  ws.order.clear();
+  ws.touched.clear();
+  ws.heap.clear();
+  ws.order.reserve(n);
+  ws.heap.reserve(n);
+}
+
+void Fast_Search(const FastGraph& graph, int32_t s, SearchMode mode, FastWorkspace& ws) {
+  assert(0 <= s && s < graph.nodeCount);
+  ResetTouched(ws);
+  ws.state[s].dist = 0.0;
+  const bool paths = mode == SEARCH_PATHS;
+  if (paths) ws.state[s].sigma = 1.0;
+  if (graph.heapOrderSafe) {
+    paths ? SearchByHeap<true>(graph, s, ws) : SearchByHeap<false>(graph, s, ws);
+  } else {
+    paths ? SearchByScan<true>(graph, s, ws) : SearchByScan<false>(graph, s, ws);
+  }
+}
+
+const std::vector<int32_t>& Fast_RowsAbove(const FastGraph& graph, int32_t s, FastWorkspace& ws) {
+  std::vector<int32_t>& rows = ws.rows;
+  rows.clear();
+  const size_t above = static_cast<size_t>(graph.nodeCount - s - 1);
+  // Sorting the few reached nodes beats a sweep when the source reaches
+  // little of the graph; otherwise the sweep is cheaper.
+  if (ws.order.size() * 16 < above) {
+    for (const int32_t v : ws.order) {
+      if (v > s) rows.push_back(v);
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+  }
+  for (int32_t v = s + 1; v < graph.nodeCount; ++v) {
+    if (ws.state[v].heapPos == kSettled) rows.push_back(v);
+  }
+  return rows;
+}

@@ -1,0 +1,22 @@
+// Compressed adjacency arrays built once from a loaded graph. Every list
+// keeps its cell order, which fixes predecessor order and the order of
+// floating-point additions, so results match the linked lists exactly.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "graph/EdgeGraph.h"
+#include "paths/Path_Search.h"
+
+struct FastGraph {
+  int32_t nodeCount = 0;           // the named indices 0 .. nodeCount-1
+  std::vector<uint64_t> offsets;   // nodeCount + 1; cells of u: offsets[u] .. offsets[u+1]-1
+  std::vector<int32_t> targets;
+  std::vector<double> lengths;     // edge lengths under the length rule, precomputed
+  // True when every length is >= 0 and not NaN: then a heap keyed on
+  // (distance, index) settles nodes in the linear scan's order.
+  bool heapOrderSafe = true;
+};
+
+FastGraph FastGraph_Build(const EdgeGraph& graph, LengthRule rule);

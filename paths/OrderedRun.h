@@ -1,0 +1,88 @@
+// Runs tasks 0 .. count-1 on several threads and hands their results to
+// consume() strictly in task order, one at a time, so the outcome is the
+// same for any number of threads. At most `window` results are in flight: a
+// worker takes task t only once t < (next task to consume) + window, which
+// also guarantees the result slot for t is free, so no worker ever waits
+// for a slot while holding one.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+// Produce: Result(int64_t task, Workspace&); Consume: void(int64_t task, Result&).
+// makeWorkspace() builds one workspace per thread. An exception thrown by
+// produce or consume stops the run and is rethrown to the caller.
+template <class Result, class MakeWorkspace, class Produce, class Consume>
+void OrderedRun(int64_t count, unsigned threads, int64_t window, MakeWorkspace makeWorkspace,
+                Produce produce, Consume consume) {
+  if (threads <= 1 || count <= 1) {
+    auto ws = makeWorkspace();
+    for (int64_t t = 0; t < count; ++t) {
+      Result r = produce(t, ws);
+      consume(t, r);
+    }
+    return;
+  }
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<std::optional<Result>> slots(static_cast<size_t>(window));
+  int64_t nextTask = 0;
+  int64_t nextConsume = 0;
+  bool consuming = false;
+  bool stop = false;
+  std::exception_ptr failure;
+
+  auto fail = [&](std::exception_ptr e) {
+    std::lock_guard lock(mutex);
+    if (!failure) failure = e;
+    stop = true;
+    changed.notify_all();
+  };
+
+  auto worker = [&] {
+    try {
+      auto ws = makeWorkspace();
+      for (;;) {
+        int64_t t;
+        {
+          std::unique_lock lock(mutex);
+          changed.wait(lock, [&] { return stop || nextTask >= count || nextTask < nextConsume + window; });
+          if (stop || nextTask >= count) return;
+          t = nextTask++;
+        }
+        Result r = produce(t, ws);
+        std::unique_lock lock(mutex);
+        slots[static_cast<size_t>(t % window)].emplace(std::move(r));
+        // Whoever finds the next result ready consumes it, and any that follow.
+        while (!consuming && !stop) {
+          auto& slot = slots[static_cast<size_t>(nextConsume % window)];
+          if (!slot) break;
+          Result ready = std::move(*slot);
+          slot.reset();
+          consuming = true;
+          lock.unlock();
+          consume(nextConsume, ready);
+          lock.lock();
+          consuming = false;
+          nextConsume += 1;
+          changed.notify_all();
+        }
+      }
+    } catch (...) {
+      fail(std::current_exception());
+    }
+  };
+
+  std::vector<std::thread> pool;
+  for (unsigned i = 0; i < threads; ++i) pool.emplace_back(worker);
+  for (auto& th : pool) th.join();
+  if (failure) std::rethrow_exception(failure);
+}
+
+// The number of CPUs this process may run on (its affinity mask), at least 1.
+unsigned Threads_Available();

@@ -1,0 +1,47 @@
+// The reference single-source search: nearest-first, selecting by a full
+// linear scan of the node range after every settlement, with predecessor and
+// settle-stack cells allocated one by one. Slow (quadratic per source) but
+// the definition of every result; the fast engine is tested against it.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "containers/Adj_list.h"
+#include "containers/Stack.h"
+#include "graph/EdgeGraph.h"
+
+enum SearchMode { SEARCH_PATHS, SEARCH_DISTANCES };
+enum LengthRule { LENGTH_STORED, LENGTH_RECIPROCAL };
+
+// The distance of a node not reached yet; compared exactly.
+constexpr double UNREACHED = -100.0;
+
+// Length of a cell with stored weight w under rule, evaluated as written so
+// both engines get identical doubles.
+inline double CellLength(double w, LengthRule rule) {
+  return rule == LENGTH_RECIPROCAL ? 1.0 / (1.0 + w) : w;
+}
+
+// Working data of one search. Path counts are doubles: they equal the 32-bit
+// counts wherever those do not overflow and stay exact up to 2^53.
+struct SourcePass {
+  std::vector<int32_t> settled;
+  std::vector<double> dist;
+  std::vector<double> delta;
+  std::vector<double> sigma;
+  std::vector<List_Cell*> preds;
+  Stack_Cell* stack = nullptr;
+
+  SourcePass() = default;
+  SourcePass(const SourcePass&) = delete;
+  SourcePass& operator=(const SourcePass&) = delete;
+  ~SourcePass();
+};
+
+// Searches from source s over node indices 0 .. range-1 and leaves the
+// result in pass (sized here). Path mode also counts paths, records
+// predecessor lists (most recent first) and pushes each settled node on the
+// stack. Requires 0 <= s < range and every neighbour index below range.
+void Path_Search(const EdgeGraph& graph, int32_t range, int32_t s, SearchMode mode,
+                 LengthRule rule, SourcePass& pass);

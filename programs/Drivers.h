@@ -1,0 +1,30 @@
+// The drivers of the six programs, as library functions: they take their
+// settings, the command-line arguments after the program name and an output
+// stream, and report failures by throwing RunError.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "graph/RunSettings.h"
+
+struct EngineChoice {
+  bool reference = false;  // run the written procedure, the oracle of tests
+  unsigned threads = 0;    // 0: every CPU the process may use
+};
+
+// anybridge, plusbridge, betweenness, linkbridge: one "name score" line per
+// node index of the run's range.
+void Betweenness_Run(RunSettings settings, const std::vector<std::string>& args,
+                     std::ostream& out, EngineChoice engine = {});
+
+// spanpairs, anypairs: one "source target distance" line per reached pair
+// whose second index is above the first, source by source.
+void Pairs_Run(RunSettings settings, const std::vector<std::string>& args, std::ostream& out,
+               EngineChoice engine = {});
+
+// Runs a deliverable as its executable does: arguments from argv, output to
+// standard output, every failure as one "program: message" line on standard
+// error. Returns the exit status.
+int Program_Main(Deliverable which, int argc, char** argv);

@@ -1,0 +1,62 @@
+// Output helpers: a growable text buffer that formats doubles exactly as
+// printf's "%f" does, and a stream buffer over a file descriptor that keeps
+// the system's reason when a write fails.
+#pragma once
+
+#include <charconv>
+#include <cstring>
+#include <ostream>
+#include <streambuf>
+#include <string_view>
+#include <vector>
+
+class TextBuffer {
+ public:
+  void Append(std::string_view text) {
+    Reserve(text.size());
+    std::memcpy(data_.data() + size_, text.data(), text.size());
+    size_ += text.size();
+  }
+  void AppendChar(char c) {
+    Reserve(1);
+    data_[size_++] = c;
+  }
+  // Fixed notation with six decimals, byte for byte as "%f" prints it
+  // (inf, -inf, nan, -nan and -0.000000 included).
+  void AppendFixed6(double value) {
+    constexpr size_t kWidest = 330;  // sign, 309 digits, point, six decimals
+    Reserve(kWidest);
+    char* begin = data_.data() + size_;
+    const auto result = std::to_chars(begin, begin + kWidest, value, std::chars_format::fixed, 6);
+    size_ += static_cast<size_t>(result.ptr - begin);
+  }
+  size_t Size() const { return size_; }
+  std::string_view View() const { return {data_.data(), size_}; }
+  void Clear() { size_ = 0; }
+
+ private:
+  void Reserve(size_t extra) {
+    if (size_ + extra > data_.size()) data_.resize(std::max(data_.size() * 2, size_ + extra + 4096));
+  }
+  std::vector<char> data_;
+  size_t size_ = 0;
+};
+
+// Writes text to out; throws RunError (status 1) when the stream fails.
+void Output_Write(std::ostream& out, std::string_view text);
+
+// An unbuffered stream buffer writing straight to a descriptor; callers
+// batch their text. Remembers errno of the first failed write.
+class FdStreamBuf : public std::streambuf {
+ public:
+  explicit FdStreamBuf(int fd) : fd_(fd) {}
+  int error() const { return error_; }
+
+ protected:
+  std::streamsize xsputn(const char* s, std::streamsize n) override;
+  int_type overflow(int_type c) override;
+
+ private:
+  int fd_;
+  int error_ = 0;
+};

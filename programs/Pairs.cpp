@@ -1,0 +1,109 @@
+// The distance-table driver shared by spanpairs and anypairs.
+#include <algorithm>
+
+#include "graph/EdgeGraph.h"
+#include "paths/FastEngine.h"
+#include "paths/OrderedRun.h"
+#include "programs/Arguments.h"
+#include "programs/Drivers.h"
+#include "programs/Output.h"
+
+namespace {
+
+struct SourceRange {
+  int64_t first;
+  int64_t last;  // inclusive; first > last runs nothing
+};
+
+void AppendRow(TextBuffer& text, const EdgeGraph& graph, int32_t s, int32_t j, double dist) {
+  text.Append(EdgeGraph_Name(graph, s));
+  text.AppendChar(' ');
+  text.Append(EdgeGraph_Name(graph, j));
+  text.AppendChar(' ');
+  text.AppendFixed6(dist);
+  text.AppendChar('\n');
+}
+
+// Only named sources can print: an unnamed index reaches nothing above it.
+SourceRange NamedPart(SourceRange range, const EdgeGraph& graph) {
+  return {std::max<int64_t>(range.first, 0), std::min<int64_t>(range.last, graph.nameCount - 1)};
+}
+
+void RowsByReference(const EdgeGraph& graph, SourceRange range, LengthRule rule,
+                     std::ostream& out) {
+  SourcePass pass;
+  TextBuffer text;
+  for (int64_t s = range.first; s <= range.last; ++s) {
+    const auto source = static_cast<int32_t>(s);
+    Path_Search(graph, graph.nameCount, source, SEARCH_DISTANCES, rule, pass);
+    for (int32_t j = source + 1; j < graph.nameCount; ++j) {
+      if (pass.settled[j] != 0) AppendRow(text, graph, source, j, pass.dist[j]);
+    }
+    if (text.Size() >= (size_t{1} << 20)) {
+      Output_Write(out, text.View());
+      text.Clear();
+    }
+  }
+  Output_Write(out, text.View());
+}
+
+// Sources are searched and formatted in parallel and written in order.
+void RowsByFastEngine(const EdgeGraph& graph, SourceRange range, LengthRule rule,
+                      unsigned threads, std::ostream& out) {
+  if (range.first > range.last) return;
+  const FastGraph fast = FastGraph_Build(graph, rule);
+  constexpr int64_t kPerTask = 8;
+  const int64_t sources = range.last - range.first + 1;
+  const int64_t tasks = (sources + kPerTask - 1) / kPerTask;
+  auto makeWorkspace = [&] {
+    FastWorkspace ws;
+    FastWorkspace_Init(ws, fast);
+    return ws;
+  };
+  auto produce = [&](int64_t task, FastWorkspace& ws) {
+    TextBuffer text;
+    const int64_t begin = range.first + task * kPerTask;
+    const int64_t end = std::min(range.last + 1, begin + kPerTask);
+    for (int64_t s = begin; s < end; ++s) {
+      const auto source = static_cast<int32_t>(s);
+      Fast_Search(fast, source, SEARCH_DISTANCES, ws);
+      for (const int32_t j : Fast_RowsAbove(fast, source, ws)) {
+        AppendRow(text, graph, source, j, ws.state[j].dist);
+      }
+    }
+    return text;
+  };
+  auto consume = [&](int64_t, TextBuffer& text) { Output_Write(out, text.View()); };
+  OrderedRun<TextBuffer>(tasks, threads, int64_t{threads} * 4, makeWorkspace, produce, consume);
+}
+
+}  // namespace
+
+void Pairs_Run(RunSettings settings, const std::vector<std::string>& args, std::ostream& out,
+               EngineChoice engine) {
+  // anypairs takes its weights as lengths; spanpairs turns them into 1/(1+w).
+  const LengthRule rule = settings.fromCommandLine ? LENGTH_STORED : LENGTH_RECIPROCAL;
+  SourceRange range{};
+  if (settings.fromCommandLine) {
+    Arguments_ReadFileAndCapacity(settings, args);
+    range = {0, int64_t{settings.nodeCapacity} - 1};
+  } else if (args.size() < 2) {
+    throw RunError(kStatusUsage, "usage: " + settings.programName + " FIRST_SOURCE LAST_SOURCE");
+  }
+  const EdgeGraph graph = EdgeGraph_Load(settings);
+  if (!settings.fromCommandLine) {
+    range = {Arguments_ToInteger(args[0]), Arguments_ToInteger(args[1])};
+    const int64_t highest = int64_t{settings.nodeCapacity} - 1;
+    if (range.first <= range.last && (range.first < 0 || range.last > highest)) {
+      throw RunError(kStatusUsage, "source indices must lie in 0.." + std::to_string(highest) +
+                                       ", not " + args[0] + ".." + args[1]);
+    }
+  }
+  range = NamedPart(range, graph);
+  if (engine.reference) {
+    RowsByReference(graph, range, rule, out);
+    return;
+  }
+  const unsigned threads = engine.threads > 0 ? engine.threads : Threads_Available();
+  RowsByFastEngine(graph, range, rule, threads, out);
+}

@@ -1,0 +1,3 @@
+#include "programs/Drivers.h"
+
+int main(int argc, char** argv) { return Program_Main(Deliverable::Anybridge, argc, argv); }
