@@ -1,0 +1,108 @@
+// The fast engine against the written procedure, byte for byte, through
+// every program's driver, on generated graphs full of exact ties, duplicate
+// lines, self-loops and special weights, with several thread counts.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "tests/TestSupport.h"
+
+namespace {
+
+// Weights chosen to make exact ties, zero and infinite lengths, negative
+// lengths, NaN, and lengths lost to rounding.
+const char* const kTieWeights[] = {"1", "2", "3", "1", "0", "7", "0.5", "4"};
+const char* const kSpecialWeights[] = {"0",    "-1",   "inf",   "nan",   "-0.5",  "-2",  "1e-17",
+                                       "1e300", "-nan", "-inf",  "1e-300", "0x1p-60", "-1e-17", "-100",
+                                       "-101", "0.1",  "0.2",   "0.3",   "1e16",  "-0"};
+
+struct GraphSpec {
+  int names;
+  int lines;
+  int specialPercent;  // share of lines with a special weight
+  bool chainOfDiamonds;
+};
+
+std::string MakeGraph(std::mt19937_64& rng, const GraphSpec& spec) {
+  std::string text;
+  auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<uint64_t>(n)); };
+  for (int k = 0; k < spec.lines; ++k) {
+    const int a = pick(spec.names);
+    // Self-loops and repeated lines come often enough to matter.
+    const int b = pick(8) == 0 ? a : pick(spec.names);
+    const char* w = pick(100) < spec.specialPercent
+                        ? kSpecialWeights[pick(std::size(kSpecialWeights))]
+                        : kTieWeights[pick(std::size(kTieWeights))];
+    std::string line;
+    line.append("n").append(std::to_string(a)).append(" n").append(std::to_string(b));
+    line.append(" ").append(w).append("\n");
+    text += line;
+    if (pick(10) == 0) text += line;
+  }
+  if (spec.chainOfDiamonds) {
+    // 70 diamonds of equal weights: path counts pass 2^31 and 2^53.
+    for (int d = 0; d < 70; ++d) {
+      const std::string k = std::to_string(d), next = std::to_string(d + 1);
+      for (const char* side : {"u", "v"}) {
+        text.append("d").append(k).append(" ").append(side).append(k).append(" 1\n");
+        text.append(side).append(k).append(" d").append(next).append(" 1\n");
+      }
+    }
+  }
+  return text;
+}
+
+struct ProgramCase {
+  Deliverable which;
+  std::vector<std::string> extraArgs;
+};
+
+void ExpectSameEverywhere(const std::string& graph, const std::string& label) {
+  const ProgramCase programs[] = {
+      {Deliverable::Anybridge, {}},   {Deliverable::Plusbridge, {}},
+      {Deliverable::Betweenness, {}}, {Deliverable::Linkbridge, {}},
+      {Deliverable::Anypairs, {}},    {Deliverable::Spanpairs, {"0", "17038"}},
+      {Deliverable::Spanpairs, {"3", "9"}},
+  };
+  for (const auto& program : programs) {
+    const std::string capacity = "100000";
+    const std::string expected =
+        RunOnText(program.which, graph, capacity, program.extraArgs, EngineChoice{true, 1});
+    for (const unsigned threads : {1u, 2u, 7u}) {
+      const std::string actual =
+          RunOnText(program.which, graph, capacity, program.extraArgs, EngineChoice{false, threads});
+      ASSERT_EQ(expected, actual) << label << ", deliverable " << static_cast<int>(program.which)
+                                  << ", threads " << threads << "\ngraph:\n"
+                                  << graph;
+    }
+  }
+}
+
+TEST(Differential, SmallGraphsWithTiesAndSpecialWeights) {
+  std::mt19937_64 rng(20261208);
+  for (int round = 0; round < 150; ++round) {
+    const GraphSpec spec{1 + static_cast<int>(rng() % 25), static_cast<int>(rng() % 60),
+                         round % 3 == 0 ? 0 : static_cast<int>(rng() % 40), false};
+    ExpectSameEverywhere(MakeGraph(rng, spec), "round " + std::to_string(round));
+  }
+}
+
+TEST(Differential, LargerGraphsExerciseTheHeap) {
+  std::mt19937_64 rng(7);
+  for (int round = 0; round < 6; ++round) {
+    const GraphSpec spec{150 + static_cast<int>(rng() % 100), 400 + static_cast<int>(rng() % 400),
+                         round < 3 ? 0 : 5, false};
+    ExpectSameEverywhere(MakeGraph(rng, spec), "large round " + std::to_string(round));
+  }
+}
+
+TEST(Differential, PathCountsPastTwoToThe31And53) {
+  std::mt19937_64 rng(99);
+  for (int round = 0; round < 3; ++round) {
+    const GraphSpec spec{10, 15, round == 2 ? 20 : 0, true};
+    ExpectSameEverywhere(MakeGraph(rng, spec), "diamonds " + std::to_string(round));
+  }
+}
+
+}  // namespace
