@@ -6,82 +6,88 @@
 
 namespace {
 
-// Heap order: smaller distance first, then lower index, as the scan selects.
-inline bool Before(const HeapEntry& a, const HeapEntry& b) {
-  return a.key < b.key || (a.key == b.key && a.node < b.node);
-}
-
+// A 4-ary min-heap of (distance, node) keys with decrease-key. Slot k lives
+// at base_[k + 3] with base_ 64-byte aligned, so the children 4k+1 .. 4k+4
+// of any slot fill exactly one cache line.
 class FourHeap {
  public:
-  FourHeap(std::vector<HeapEntry>& items, NodeState* state) : items_(items), state_(state) {}
-
-  bool Empty() const { return items_.empty(); }
-
-  void Push(int32_t node, double key) {
-    items_.push_back({key, node});
-    SiftUp(items_.size() - 1);
+  FourHeap(std::vector<HeapKey>& storage, NodeState* state) : state_(state) {
+    auto address = reinterpret_cast<uintptr_t>(storage.data());
+    base_ = storage.data() + ((64 - address % 64) % 64) / sizeof(HeapKey) + 3;
   }
 
-  void Decrease(int32_t node, double key) {
-    const auto at = static_cast<size_t>(state_[node].heapPos);
-    items_[at].key = key;
-    SiftUp(at);
+  static HeapKey Key(double dist, int32_t node) {
+    return (HeapKey{std::bit_cast<uint64_t>(dist)} << 32) | static_cast<uint32_t>(node);
   }
 
+  bool Empty() const { return size_ == 0; }
+
+  void Push(int32_t node, double dist) { SiftUp(size_++, Key(dist, node)); }
+
+  void Decrease(int32_t node, double dist) {
+    SiftUp(static_cast<size_t>(state_[node].heapPos), Key(dist, node));
+  }
+
+  // Removes the minimum. The hole at the root first sinks along the smaller
+  // children to a leaf; the last key then rises from there, which needs far
+  // fewer comparisons than sinking it from the top.
   int32_t Pop() {
-    const int32_t top = items_[0].node;
-    const HeapEntry last = items_.back();
-    items_.pop_back();
-    if (!items_.empty()) SiftDown(last);
+    const auto top = static_cast<int32_t>(static_cast<uint32_t>(base_[0]));
     state_[top].heapPos = kSettled;
+    const HeapKey last = base_[--size_];
+    size_t hole = 0;
+    for (;;) {
+      const size_t first = hole * 4 + 1;
+      if (first + 4 <= size_) {
+        const size_t a = base_[first + 1] < base_[first] ? first + 1 : first;
+        const size_t b = base_[first + 3] < base_[first + 2] ? first + 3 : first + 2;
+        const size_t best = base_[b] < base_[a] ? b : a;
+        Move(hole, best);
+        hole = best;
+        continue;
+      }
+      if (first < size_) {
+        size_t best = first;
+        for (size_t c = first + 1; c < size_; ++c) {
+          if (base_[c] < base_[best]) best = c;
+        }
+        Move(hole, best);
+        hole = best;
+      }
+      break;
+    }
+    if (hole != size_) SiftUp(hole, last);
     return top;
   }
 
  private:
-  void Place(size_t at, const HeapEntry& e) {
-    items_[at] = e;
-    state_[e.node].heapPos = static_cast<int32_t>(at);
+  static int32_t NodeOf(HeapKey key) { return static_cast<int32_t>(static_cast<uint32_t>(key)); }
+
+  void Move(size_t to, size_t from) {
+    base_[to] = base_[from];
+    state_[NodeOf(base_[to])].heapPos = static_cast<int32_t>(to);
   }
 
-  void SiftUp(size_t at) {
-    const HeapEntry e = items_[at];
+  void SiftUp(size_t at, HeapKey key) {
     while (at > 0) {
       const size_t parent = (at - 1) / 4;
-      if (!Before(e, items_[parent])) break;
-      Place(at, items_[parent]);
+      if (!(key < base_[parent])) break;
+      Move(at, parent);
       at = parent;
     }
-    Place(at, e);
+    base_[at] = key;
+    state_[NodeOf(key)].heapPos = static_cast<int32_t>(at);
   }
 
-  // Moves e down from the root into the hole left by the popped minimum.
-  void SiftDown(const HeapEntry& e) {
-    const size_t n = items_.size();
-    size_t at = 0;
-    for (;;) {
-      const size_t first = at * 4 + 1;
-      if (first >= n) break;
-      size_t best = first;
-      const size_t end = std::min(first + 4, n);
-      for (size_t c = first + 1; c < end; ++c) {
-        if (Before(items_[c], items_[best])) best = c;
-      }
-      if (!Before(items_[best], e)) break;
-      Place(at, items_[best]);
-      at = best;
-    }
-    Place(at, e);
-  }
-
-  std::vector<HeapEntry>& items_;
+  HeapKey* base_;
   NodeState* state_;
+  size_t size_ = 0;
 };
 
 void ResetTouched(FastWorkspace& ws) {
   const std::vector<int32_t>& nodes = ws.touched.empty() ? ws.order : ws.touched;
   for (const int32_t v : nodes) {
     ws.state[v] = NodeState{};
-    ws.delta[v] = 0.0;
     ws.open[static_cast<size_t>(v) >> 6] = 0;
   }
   ws.order.clear();
@@ -124,7 +130,7 @@ inline void RelaxCells(const FastGraph& graph, int32_t u, FastWorkspace& ws,
 template <bool kPaths>
 void SearchByHeap(const FastGraph& graph, int32_t s, FastWorkspace& ws) {
   NodeState* state = ws.state.data();
-  FourHeap heap(ws.heap, state);
+  FourHeap heap(ws.heapSlots, state);
   auto onReached = [&](int32_t v, double x, bool wasUnreached) {
     // Lengths are >= 0 here, so an improved node is never a settled one.
     if (wasUnreached) {
@@ -186,14 +192,12 @@ void SearchByScan(const FastGraph& graph, int32_t s, FastWorkspace& ws) {
 void FastWorkspace_Init(FastWorkspace& ws, const FastGraph& graph) {
   const auto n = static_cast<size_t>(graph.nodeCount);
   ws.state.assign(n, NodeState{});
-  ws.delta.assign(n, 0.0);
   ws.preds.assign(graph.targets.size(), 0);
   ws.open.assign((n + 63) / 64, 0);
   ws.order.clear();
   ws.touched.clear();
-  ws.heap.clear();
   ws.order.reserve(n);
-  ws.heap.reserve(n);
+  ws.heapSlots.assign(n + 8, 0);
 }
 
 void Fast_Search(const FastGraph& graph, int32_t s, SearchMode mode, FastWorkspace& ws) {

@@ -18,26 +18,29 @@ constexpr int32_t kUntouched = -1;
 constexpr int32_t kSettled = -2;
 constexpr int32_t kOpen = -3;  // reached, unsettled, not in a heap (scan policy)
 
-struct NodeState {
+// Everything a search and its accumulation read about one node, in one
+// 32-byte record so a relaxation touches a single cache line.
+struct alignas(32) NodeState {
   double dist = UNREACHED;
   double sigma = 0.0;
+  double delta = 0.0;
   int32_t heapPos = kUntouched;
   int32_t predCount = 0;
 };
 
-struct HeapEntry {
-  double key;
-  int32_t node;
-};
+// A heap key: the distance's bit pattern above the node index, so one
+// unsigned comparison orders by distance, then by index. Valid because heap
+// distances are never negative or NaN, and for those doubles the bit
+// patterns order as the values do.
+using HeapKey = unsigned __int128;
 
 struct FastWorkspace {
   std::vector<NodeState> state;
-  std::vector<double> delta;
   std::vector<int32_t> preds;    // node v's predecessors in slots offsets[v].., oldest first
   std::vector<int32_t> order;    // settle order: the settle stack, bottom first
   std::vector<int32_t> touched;  // every node given a distance (scan policy)
   std::vector<uint64_t> open;    // bitmap of reached, unsettled nodes (scan policy)
-  std::vector<HeapEntry> heap;
+  std::vector<HeapKey> heapSlots;  // room for every node plus alignment slack
   std::vector<int32_t> rows;     // scratch for distance rows
 };
 
@@ -54,19 +57,18 @@ void Fast_Search(const FastGraph& graph, int32_t s, SearchMode mode, FastWorkspa
 // pop order, with w's dependency as it stands when w is popped.
 template <class AddScore>
 void Fast_Accumulate(const FastGraph& graph, int32_t s, FastWorkspace& ws, AddScore&& add) {
-  double* delta = ws.delta.data();
-  const NodeState* state = ws.state.data();
+  NodeState* state = ws.state.data();
   const int32_t* preds = ws.preds.data();
   for (size_t i = ws.order.size(); i-- > 0;) {
     const int32_t w = ws.order[i];
     if (w == s) continue;
     const int32_t* base = preds + graph.offsets[static_cast<size_t>(w)];
-    // delta[w] is re-read per cell: w can be its own predecessor.
+    // w's own record is re-read per cell: w can be its own predecessor.
     for (int32_t k = state[w].predCount; k-- > 0;) {
-      const int32_t v = base[k];
-      delta[v] = ((1.0 + delta[w]) * (state[v].sigma / state[w].sigma)) + delta[v];
+      NodeState& sv = state[base[k]];
+      sv.delta = ((1.0 + state[w].delta) * (sv.sigma / state[w].sigma)) + sv.delta;
     }
-    add(w, delta[w]);
+    add(w, state[w].delta);
   }
 }
 
