@@ -128,6 +128,25 @@ inline void RelaxCells(const FastGraph& graph, int32_t u, FastWorkspace& ws,
 }
 
 template <bool kPaths>
+void SearchByRadix(const FastGraph& graph, int32_t s, FastWorkspace& ws) {
+  NodeState* state = ws.state.data();
+  RadixQueue& queue = ws.queue;
+  queue.Clear();
+  // Lengths are >= 0 here, so an improved node is never a settled one.
+  auto onReached = [&](int32_t v, double x, bool) { queue.Push(x, v); };
+  auto isCurrent = [&](int32_t v, uint64_t key) {
+    return state[v].heapPos != kSettled && std::bit_cast<uint64_t>(state[v].dist) == key;
+  };
+  int32_t u = s;
+  do {
+    state[u].heapPos = kSettled;
+    ws.order.push_back(u);
+    RelaxCells<kPaths>(graph, u, ws, onReached);
+    u = queue.Pop(isCurrent);
+  } while (u >= 0);
+}
+
+template <bool kPaths>
 void SearchByHeap(const FastGraph& graph, int32_t s, FastWorkspace& ws) {
   NodeState* state = ws.state.data();
   FourHeap heap(ws.heapSlots, state);
@@ -198,6 +217,7 @@ void FastWorkspace_Init(FastWorkspace& ws, const FastGraph& graph) {
   ws.touched.clear();
   ws.order.reserve(n);
   ws.heapSlots.assign(n + 8, 0);
+  ws.queue.Init(graph.nodeCount);
 }
 
 void Fast_Search(const FastGraph& graph, int32_t s, SearchMode mode, FastWorkspace& ws) {
@@ -207,7 +227,7 @@ void Fast_Search(const FastGraph& graph, int32_t s, SearchMode mode, FastWorkspa
   const bool paths = mode == SEARCH_PATHS;
   if (paths) ws.state[s].sigma = 1.0;
   if (graph.heapOrderSafe) {
-    paths ? SearchByHeap<true>(graph, s, ws) : SearchByHeap<false>(graph, s, ws);
+    paths ? SearchByRadix<true>(graph, s, ws) : SearchByRadix<false>(graph, s, ws);
   } else {
     paths ? SearchByScan<true>(graph, s, ws) : SearchByScan<false>(graph, s, ws);
   }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "paths/FastGraph.h"
+#include "paths/RadixQueue.h"
 
 // Heap position, or one of these states.
 constexpr int32_t kUntouched = -1;
@@ -41,6 +42,7 @@ struct FastWorkspace {
   std::vector<int32_t> touched;  // every node given a distance (scan policy)
   std::vector<uint64_t> open;    // bitmap of reached, unsettled nodes (scan policy)
   std::vector<HeapKey> heapSlots;  // room for every node plus alignment slack
+  RadixQueue queue;
   std::vector<int32_t> rows;     // scratch for distance rows
 };
 
