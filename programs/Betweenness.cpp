@@ -1,6 +1,7 @@
 // The betweenness driver shared by anybridge, plusbridge, betweenness and
 // linkbridge.
 #include <algorithm>
+#include <system_error>
 
 #include "graph/EdgeGraph.h"
 #include "paths/FastEngine.h"
@@ -45,7 +46,7 @@ void ScoresByFastEngine(const EdgeGraph& graph, unsigned threads, std::vector<do
     for (int64_t s = task * perTask; s < end; ++s) {
       const auto source = static_cast<int32_t>(s);
       Fast_Search(fast, source, SEARCH_PATHS, ws);
-      Fast_Accumulate(fast, source, ws, [&](int32_t w, double value) {
+      Fast_Accumulate(source, ws, [&](int32_t w, double value) {
         out.nodes.push_back(w);
         out.values.push_back(value);
       });
@@ -60,7 +61,14 @@ void ScoresByFastEngine(const EdgeGraph& graph, unsigned threads, std::vector<do
       score = c.values[k] + score;
     }
   };
-  OrderedRun<Contributions>(tasks, threads, int64_t{threads} * 3, makeWorkspace, produce, consume);
+  try {
+    OrderedRun<Contributions>(tasks, threads, int64_t{threads} * 3, makeWorkspace, produce, consume);
+  } catch (const std::system_error& e) {
+    // A worker that cannot start has no memory for its stack: report it as
+    // the out-of-memory failure it is, not as a bare system message.
+    if (e.code() != std::errc::resource_unavailable_try_again) throw;
+    throw RunError(kStatusFailure, "out of memory: cannot start a thread");
+  }
 }
 
 }  // namespace

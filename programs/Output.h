@@ -3,16 +3,20 @@
 // the system's reason when a write fails.
 #pragma once
 
-#include <charconv>
 #include <cstring>
 #include <ostream>
 #include <streambuf>
 #include <string_view>
 #include <vector>
 
+#include "programs/Fixed6.h"
+
 class TextBuffer {
  public:
   void Append(std::string_view text) {
+    // memcpy takes no null pointer even for zero bytes, and an empty name's
+    // view, like a buffer not yet grown, has none.
+    if (text.empty()) return;
     Reserve(text.size());
     std::memcpy(data_.data() + size_, text.data(), text.size());
     size_ += text.size();
@@ -24,11 +28,9 @@ class TextBuffer {
   // Fixed notation with six decimals, byte for byte as "%f" prints it
   // (inf, -inf, nan, -nan and -0.000000 included).
   void AppendFixed6(double value) {
-    constexpr size_t kWidest = 330;  // sign, 309 digits, point, six decimals
-    Reserve(kWidest);
+    Reserve(kFixed6Widest);
     char* begin = data_.data() + size_;
-    const auto result = std::to_chars(begin, begin + kWidest, value, std::chars_format::fixed, 6);
-    size_ += static_cast<size_t>(result.ptr - begin);
+    size_ += static_cast<size_t>(Fixed6_Write(begin, value) - begin);
   }
   size_t Size() const { return size_; }
   std::string_view View() const { return {data_.data(), size_}; }

@@ -110,13 +110,13 @@ void ExpectSameBitsInEngines(const std::string& text, Deliverable which, LengthR
     ASSERT_EQ(referenceOrder, fastOrder) << label << " source " << s;
     for (int32_t v = 0; v < n; ++v) {
       const NodeState& st = ws.state[static_cast<size_t>(v)];
-      ASSERT_EQ(pass.settled[v] != 0, st.heapPos == kSettled) << label << " node " << v;
+      ASSERT_EQ(pass.settled[v] != 0, st.phase == kSettled) << label << " node " << v;
       if (pass.settled[v] == 0) continue;
       ASSERT_TRUE(SameBits(pass.dist[v], st.dist)) << label << " source " << s << " node " << v;
       ASSERT_TRUE(SameBits(pass.sigma[v], st.sigma)) << label << " source " << s << " node " << v;
     }
     Path_Accumulate(pass, n, s, referenceScores);
-    Fast_Accumulate(fast, s, ws, [&](int32_t w, double value) {
+    Fast_Accumulate(s, ws, [&](int32_t w, double value) {
       double& score = fastScores[static_cast<size_t>(w)];
       score = value + score;
     });

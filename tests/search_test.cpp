@@ -339,7 +339,7 @@ TEST(FastEngine, FourNodeExampleMatchesTheReference) {
   }
   EXPECT_EQ(ws.order, (Ints{0, 1, 2, 3}));
   std::vector<std::pair<int32_t, double>> added;
-  Fast_Accumulate(fast, 0, ws, [&](int32_t w, double value) { added.emplace_back(w, value); });
+  Fast_Accumulate(0, ws, [&](int32_t w, double value) { added.emplace_back(w, value); });
   EXPECT_EQ(added, (std::vector<std::pair<int32_t, double>>{{3, 0.0}, {2, 0.5}, {1, 0.5}}));
 
   Fast_Search(fast, 3, SEARCH_DISTANCES, ws);
