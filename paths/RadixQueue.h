@@ -27,10 +27,14 @@ class RadixQueue {
   }
 
   void Clear() {
-    for (uint64_t mask = nonEmpty_; mask != 0; mask &= mask - 1) {
-      buckets_[static_cast<size_t>(std::countr_zero(mask))].clear();
+    for (uint32_t levels = levelMask_; levels != 0; levels &= levels - 1) {
+      const auto level = static_cast<size_t>(std::countr_zero(levels));
+      for (uint32_t digits = digitMask_[level]; digits != 0; digits &= digits - 1) {
+        buckets_[level * kDigits + static_cast<size_t>(std::countr_zero(digits))].clear();
+      }
+      digitMask_[level] = 0;
     }
-    nonEmpty_ = 0;
+    levelMask_ = 0;
     while (!sameAsLast_.Empty()) sameAsLast_.PopSmallest();
     last_ = 0;
   }
@@ -47,7 +51,7 @@ class RadixQueue {
         const int32_t node = sameAsLast_.PopSmallest();
         if (isCurrent(node, last_)) return node;
       }
-      if (nonEmpty_ == 0) return -1;
+      if (levelMask_ == 0) return -1;
       Refill(isCurrent);
     }
   }
@@ -58,24 +62,37 @@ class RadixQueue {
     int32_t node;
   };
 
-  // Bucket b - 1 holds keys whose highest bit differing from last_ is b - 1.
+  // Keys are split into 16 four-bit digits. A key other than last_ goes to
+  // the bucket of the highest digit in which it differs from last_, and of
+  // its value in that digit; all keys of a bucket thus exceed all keys of
+  // the buckets before it in (level, digit) order.
+  static constexpr size_t kDigitBits = 4;
+  static constexpr size_t kDigits = size_t{1} << kDigitBits;
+  static constexpr size_t kLevels = 64 / kDigitBits;
+
   void Place(const Entry& e) {
     if (e.key == last_) {
       // A node has at most one entry per distance, so a set loses nothing.
       sameAsLast_.Insert(e.node);
       return;
     }
-    const auto b = static_cast<size_t>(63 - std::countl_zero(e.key ^ last_));
-    buckets_[b].push_back(e);
-    nonEmpty_ |= uint64_t{1} << b;
+    const auto level = static_cast<size_t>(63 - std::countl_zero(e.key ^ last_)) / kDigitBits;
+    const auto digit = static_cast<size_t>(e.key >> (level * kDigitBits)) & (kDigits - 1);
+    buckets_[level * kDigits + digit].push_back(e);
+    levelMask_ |= uint32_t{1} << level;
+    digitMask_[level] |= uint32_t{1} << digit;
   }
 
-  // Empties the lowest non-empty bucket: its smallest live key becomes last_
-  // and its live entries move to lower buckets or the side heap.
+  // Empties the first non-empty bucket: its smallest live key becomes last_,
+  // and its live entries, which agree with that key above the bucket's
+  // level, move to lower levels or to the side set.
   template <class IsCurrent>
   void Refill(IsCurrent& isCurrent) {
-    const auto b = static_cast<size_t>(std::countr_zero(nonEmpty_));
-    std::vector<Entry>& bucket = buckets_[b];
+    const auto level = static_cast<size_t>(std::countr_zero(levelMask_));
+    const auto digit = static_cast<size_t>(std::countr_zero(digitMask_[level]));
+    std::vector<Entry>& bucket = buckets_[level * kDigits + digit];
+    digitMask_[level] &= digitMask_[level] - 1;
+    if (digitMask_[level] == 0) levelMask_ &= levelMask_ - 1;
     size_t live = 0;
     uint64_t smallest = UINT64_MAX;
     for (const Entry& e : bucket) {
@@ -83,7 +100,6 @@ class RadixQueue {
       bucket[live++] = e;
       smallest = std::min(smallest, e.key);
     }
-    nonEmpty_ &= ~(uint64_t{1} << b);
     if (live > 0) {
       last_ = smallest;
       for (size_t i = 0; i < live; ++i) Place(bucket[i]);
@@ -91,8 +107,9 @@ class RadixQueue {
     bucket.clear();
   }
 
-  std::array<std::vector<Entry>, 64> buckets_;
-  uint64_t nonEmpty_ = 0;
-  IndexSet sameAsLast_;  // nodes whose entry has distance last_
+  std::array<std::vector<Entry>, kLevels * kDigits> buckets_;
+  uint32_t levelMask_ = 0;                   // levels with a non-empty bucket
+  std::array<uint32_t, kLevels> digitMask_{};  // per level, digits with entries
+  IndexSet sameAsLast_;                      // nodes whose entry has distance last_
   uint64_t last_ = 0;
 };
