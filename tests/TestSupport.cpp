@@ -72,13 +72,12 @@ std::string Quote(const std::string& s) {
   return q + "'";
 }
 
-}  // namespace
-
-ProcessResult RunProgram(const std::string& program, const std::vector<std::string>& args,
-                         const std::string& stdoutPath) {
+// limits is shell text run before the program replaces the shell.
+ProcessResult RunCommand(const std::string& limits, const std::string& program,
+                         const std::vector<std::string>& args, const std::string& stdoutPath) {
   TempFile out("");
   TempFile err("");
-  std::string command = Quote(std::string(PROGRAM_DIR) + "/" + program);
+  std::string command = limits + "exec " + Quote(std::string(PROGRAM_DIR) + "/" + program);
   for (const auto& a : args) command += " " + Quote(a);
   command += " >" + Quote(stdoutPath.empty() ? out.path() : stdoutPath) + " 2>" + Quote(err.path()) +
              " </dev/null";
@@ -88,4 +87,18 @@ ProcessResult RunProgram(const std::string& program, const std::vector<std::stri
   result.out = stdoutPath.empty() ? ReadAll(out.path()) : "";
   result.err = ReadAll(err.path());
   return result;
+}
+
+}  // namespace
+
+ProcessResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                         const std::string& stdoutPath) {
+  return RunCommand("", program, args, stdoutPath);
+}
+
+ProcessResult RunProgramLimited(const std::string& program, const std::vector<std::string>& args,
+                                long memoryKiB, long stackKiB) {
+  std::string limits = "ulimit -v " + std::to_string(memoryKiB) + " && ";
+  if (stackKiB > 0) limits += "ulimit -s " + std::to_string(stackKiB) + " && ";
+  return RunCommand(limits, program, args, "");
 }

@@ -39,3 +39,9 @@ struct ProcessResult {
 };
 ProcessResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                          const std::string& stdoutPath = "");
+
+// RunProgram under resource limits, in KiB as ulimit takes them: the virtual
+// memory (ulimit -v) and, when stackKiB > 0, the stack size (ulimit -s),
+// which is also the size of every thread stack the program maps.
+ProcessResult RunProgramLimited(const std::string& program, const std::vector<std::string>& args,
+                                long memoryKiB, long stackKiB = 0);

@@ -1,0 +1,128 @@
+// libFuzzer target: arbitrary bytes as an edge-list file, run through the
+// loader and the anybridge and anypairs drivers with a small capacity. The
+// fast engine, on one and on two threads, must print byte for byte what the
+// reference prints, or fail with the same RunError. Any other exception, a
+// difference, or output written before a failure aborts the run.
+//
+// FUZZ_IGNORE_NAN_SIGN=1 in the environment compares "-nan" as "nan": the
+// sign of a sum of two NaNs of opposite sign follows the operand order the
+// compiler picks, so the engines can disagree on it (a known finding) and the
+// switch lets a run go on to look for anything else.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "graph/RunSettings.h"
+#include "programs/Drivers.h"
+
+namespace {
+
+struct Outcome {
+  bool failed = false;
+  int status = 0;
+  std::string text;  // the output, or the error message when failed
+};
+
+// The input lives in a memory file, so the loader opens a real path without
+// the fuzzer touching the disk.
+struct InputFile {
+  int fd;
+  std::string path;
+};
+
+const InputFile& Input() {
+  static const InputFile file = [] {
+    const int fd = memfd_create("fuzz-input", 0);
+    if (fd < 0) {
+      std::perror("memfd_create");
+      std::abort();
+    }
+    return InputFile{fd, "/proc/self/fd/" + std::to_string(fd)};
+  }();
+  return file;
+}
+
+void WriteInput(const uint8_t* data, size_t size) {
+  const int fd = Input().fd;
+  if (ftruncate(fd, 0) != 0) std::abort();
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = pwrite(fd, data + done, size - done, static_cast<off_t>(done));
+    if (n <= 0) std::abort();
+    done += static_cast<size_t>(n);
+  }
+}
+
+[[noreturn]] void Report(const char* what, const std::string& detail) {
+  std::fprintf(stderr, "\n*** %s\n%s\n", what, detail.c_str());
+  std::abort();
+}
+
+Outcome Run(Deliverable which, EngineChoice engine) {
+  const RunSettings settings = RunSettings_For(which);
+  const std::vector<std::string> args = {Input().path, "0", "64"};
+  std::ostringstream out;
+  Outcome outcome;
+  try {
+    if (which == Deliverable::Anybridge) {
+      Betweenness_Run(settings, args, out, engine);
+    } else {
+      Pairs_Run(settings, args, out, engine);
+    }
+    outcome.text = out.str();
+  } catch (const RunError& e) {
+    if (!out.str().empty()) Report("output written before a failure", out.str());
+    outcome.failed = true;
+    outcome.status = e.status();
+    outcome.text = e.what();
+  } catch (const std::exception& e) {
+    Report("an exception other than RunError", e.what());
+  }
+  return outcome;
+}
+
+std::string WithoutNanSign(std::string text) {
+  for (size_t at = text.find("-nan"); at != std::string::npos; at = text.find("-nan", at)) {
+    text.erase(at, 1);
+  }
+  return text;
+}
+
+bool SameText(const std::string& a, const std::string& b) {
+  static const bool ignoreNanSign = [] {
+    const char* value = std::getenv("FUZZ_IGNORE_NAN_SIGN");
+    return value != nullptr && std::string(value) == "1";
+  }();
+  return ignoreNanSign ? WithoutNanSign(a) == WithoutNanSign(b) : a == b;
+}
+
+void Compare(Deliverable which, const char* label) {
+  const Outcome expected = Run(which, EngineChoice{true, 1});
+  for (const unsigned threads : {1u, 2u}) {
+    const Outcome actual = Run(which, EngineChoice{false, threads});
+    if (actual.failed != expected.failed || actual.status != expected.status ||
+        !SameText(actual.text, expected.text)) {
+      Report("fast engine differs from the reference",
+             std::string(label) + ", threads " + std::to_string(threads) +
+                 "\n--- reference" + (expected.failed ? " (failed)" : "") + ":\n" +
+                 expected.text + "\n--- fast" + (actual.failed ? " (failed)" : "") + ":\n" +
+                 actual.text);
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  WriteInput(data, size);
+  Compare(Deliverable::Anybridge, "anybridge");
+  Compare(Deliverable::Anypairs, "anypairs");
+  return 0;
+}
