@@ -40,7 +40,7 @@ inline void RelaxCells(const FastGraph& graph, int32_t u, FastWorkspace& ws,
     const int32_t v = graph.targets[k];
     const double length = graph.lengths[k];
     NodeState& sv = state[v];
-    const double x = du + length;
+    const double x = AddOrdered(du, length);
     if (sv.dist > x || sv.dist == UNREACHED) {
       const bool wasUnreached = sv.dist == UNREACHED;
       sv.dist = x;
@@ -54,7 +54,7 @@ inline void RelaxCells(const FastGraph& graph, int32_t u, FastWorkspace& ws,
       // The tie test recomputes the candidate from u's distance as it now
       // stands, which this very cell may have lowered.
       if constexpr (kPaths) {
-        if (su.dist + length == sv.dist) {
+        if (AddOrdered(su.dist, length) == sv.dist) {
           preds[sv.predBase + static_cast<uint32_t>(sv.predCount)] = u;
           sv.predCount += 1;
           sv.sigma = sv.sigma + su.sigma;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "paths/FastGraph.h"
+#include "paths/OrderedMath.h"
 #include "paths/RadixQueue.h"
 
 // Where a node stands in the current search.
@@ -65,7 +66,7 @@ void Fast_Accumulate(int32_t s, FastWorkspace& ws, AddScore&& add) {
     // delta[w] is re-read per cell: w can be its own predecessor.
     for (int32_t k = state[w].predCount; k-- > 0;) {
       const int32_t v = base[k];
-      delta[v] = ((1.0 + delta[w]) * (state[v].sigma / state[w].sigma)) + delta[v];
+      delta[v] = ShareOrdered(delta[w], state[v].sigma, state[w].sigma, delta[v]);
     }
     add(w, delta[w]);
   }

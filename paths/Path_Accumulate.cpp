@@ -1,5 +1,7 @@
 #include "paths/Path_Accumulate.h"
 
+#include "paths/OrderedMath.h"
+
 void Path_Accumulate(SourcePass& pass, int32_t range, int32_t s, std::vector<double>& scores) {
   auto& delta = pass.delta;
   const auto& sigma = pass.sigma;
@@ -8,9 +10,9 @@ void Path_Accumulate(SourcePass& pass, int32_t range, int32_t s, std::vector<dou
     if (w != s) {
       for (const List_Cell* cell = pass.preds[w]; cell != nullptr; cell = cell->next) {
         const int32_t v = cell->node;
-        delta[v] = ((1.0 + delta[w]) * (sigma[v] / sigma[w])) + delta[v];
+        delta[v] = ShareOrdered(delta[w], sigma[v], sigma[w], delta[v]);
       }
-      scores[w] = delta[w] + scores[w];
+      scores[w] = AddOrdered(delta[w], scores[w]);
     }
     pass.stack = Stack_Pop(pass.stack);
   }

@@ -2,6 +2,8 @@
 
 #include <cassert>
 
+#include "paths/OrderedMath.h"
+
 SourcePass::~SourcePass() {
   for (List_Cell*& head : preds) head = List_Delete(head);
   Stack_Delete(stack);
@@ -29,7 +31,7 @@ void Relax(const EdgeGraph& graph, int32_t u, SearchMode mode, LengthRule rule,
   const bool paths = mode == SEARCH_PATHS;
   for (const List_Cell* cell = EdgeGraph_Head(graph, u); cell != nullptr; cell = cell->next) {
     const int32_t v = cell->node;
-    const double x = dist[u] + CellLength(cell->weight, rule);
+    const double x = AddOrdered(dist[u], CellLength(cell->weight, rule));
     if (dist[v] > x || dist[v] == UNREACHED) {
       dist[v] = x;
       if (paths) {
@@ -38,7 +40,7 @@ void Relax(const EdgeGraph& graph, int32_t u, SearchMode mode, LengthRule rule,
       }
     }
     // Recomputed from dist[u] as it stands now: a self-loop may have moved it.
-    if (paths && dist[u] + CellLength(cell->weight, rule) == dist[v]) {
+    if (paths && AddOrdered(dist[u], CellLength(cell->weight, rule)) == dist[v]) {
       pass.preds[v] = List_Add(pass.preds[v], u, 0.0);
       pass.sigma[v] = pass.sigma[v] + pass.sigma[u];
     }

@@ -58,7 +58,7 @@ void ScoresByFastEngine(const EdgeGraph& graph, unsigned threads, std::vector<do
   auto consume = [&](int64_t, Contributions& c) {
     for (size_t k = 0; k < c.nodes.size(); ++k) {
       double& score = scores[static_cast<size_t>(c.nodes[k])];
-      score = c.values[k] + score;
+      score = AddOrdered(c.values[k], score);
     }
   };
   try {

@@ -118,7 +118,7 @@ void ExpectSameBitsInEngines(const std::string& text, Deliverable which, LengthR
     Path_Accumulate(pass, n, s, referenceScores);
     Fast_Accumulate(s, ws, [&](int32_t w, double value) {
       double& score = fastScores[static_cast<size_t>(w)];
-      score = value + score;
+      score = AddOrdered(value, score);
     });
     for (int32_t v = 0; v < n; ++v) {
       ASSERT_TRUE(SameBits(referenceScores[static_cast<size_t>(v)], fastScores[static_cast<size_t>(v)]))
