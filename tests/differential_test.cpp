@@ -169,3 +169,16 @@ TEST(Differential, PathCountsPastTwoToThe31And53) {
 }
 
 }  // namespace
+
+namespace {
+
+// A sum of two NaNs takes the left operand's, the distance so far: from a,
+// c is reached at -nan + nan, which must print as -nan in every engine.
+TEST(Differential, SumOfTwoNaNsKeepsTheDistanceSign) {
+  const std::string graph = "a b -nan\nb c nan\n";
+  for (const EngineChoice engine : {EngineChoice{true, 1}, EngineChoice{false, 1}, EngineChoice{false, 2}}) {
+    EXPECT_EQ("a b -nan\na c -nan\nb c nan\n", RunOnText(Deliverable::Anypairs, graph, "3", {}, engine));
+  }
+}
+
+}  // namespace
