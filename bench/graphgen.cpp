@@ -27,7 +27,7 @@
 
 namespace {
 
-// splitmix64: tiny, well mixed, and fully specified by its own code.
+// splitmix64: tiny, well mixed, and defined entirely by its own code.
 struct Rng {
     uint64_t s;
     uint64_t next() {

@@ -13,10 +13,17 @@ THREADS=${THREADS:-"1 2"}                      # CPUs given to our programs (tas
 REF_BRIDGE_SIZES=${REF_BRIDGE_SIZES:-"1000"}   # the reference is O(n^3): keep it small
 REF_PAIRS_SIZES=${REF_PAIRS_SIZES:-"1000 4000"}
 REF_RUNS=${REF_RUNS:-1}
+PEER_RUNS=${PEER_RUNS:-$RUNS}
+BIG=${BIG:-10000}                              # above this size a peer run takes minutes,
+PEER_RUNS_BIG=${PEER_RUNS_BIG:-1}              # so peers are timed this many times there
 COMPARE=${COMPARE:-1}                          # 0 = timings only, no output checks
 PEER_FLAGS=${PEER_FLAGS:-"-O2 -DNDEBUG"}       # NDEBUG as in our Release build
 B=${B:-build-bench}
-[ "${1:-}" = quick ] && SIZES=${QUICK_SIZES:-"1000 4000"}
+case "${1:-}" in
+    "") ;;
+    quick) SIZES=${QUICK_SIZES:-"1000 4000"} ;;
+    *) echo "usage: bench/run.sh [quick]" >&2; exit 2 ;;
+esac
 
 say() { echo "[bench] $*" >&2; }
 TMP=$(mktemp -d)
@@ -31,8 +38,9 @@ need=()
 command -v pkg-config >/dev/null || need+=(pkg-config)
 if [ ${#need[@]} -gt 0 ]; then
     say "installing ${need[*]}"
-    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}" >/dev/null ||
-        { say "could not install ${need[*]}"; exit 1; }
+    if ! { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}" >/dev/null; }; then
+        say "could not install ${need[*]}"; exit 1
+    fi
 fi
 
 # --- (b) the suite, Release ---------------------------------------------------
@@ -54,15 +62,16 @@ done
 
 # --- (c) generator, checker and peers -----------------------------------------
 say "compiling graphgen, numdiff and the peers into $B/bench"
-IG=$(pkg-config --cflags --libs igraph 2>/dev/null || echo "-I/usr/include/igraph -ligraph")
+read -ra IG <<< "$(pkg-config --cflags --libs igraph 2>/dev/null || echo "-I/usr/include/igraph -ligraph")"
+read -ra PF <<< "$PEER_FLAGS"
 set -e
 g++ -O2 -std=c++20 -ffp-contract=off -o "$B/bench/graphgen" bench/graphgen.cpp
 g++ -O2 -std=c++20 -o "$B/bench/numdiff" bench/numdiff.cpp
 for p in boost_brandes boost_apsp; do
-    g++ $PEER_FLAGS -std=c++20 -Ibench/peers -o "$B/bench/$p" "bench/peers/$p.cpp"
+    g++ "${PF[@]}" -std=c++20 -Ibench/peers -o "$B/bench/$p" "bench/peers/$p.cpp"
 done
 for p in igraph_betweenness igraph_apsp; do
-    gcc $PEER_FLAGS -Ibench/peers -o "$B/bench/$p" "bench/peers/$p.c" $IG
+    gcc "${PF[@]}" -Ibench/peers -o "$B/bench/$p" "bench/peers/$p.c" "${IG[@]}"
 done
 set +e
 
@@ -85,28 +94,26 @@ timeit() {
     T=$(sort -g "$TMP/times" | awk '{a[NR] = $1} END {printf "%.3f", a[int((NR + 1) / 2)]}')
     M=$(awk -v k="$rss" 'BEGIN {printf "%.1f", k / 1024}')
 }
-cpus() { echo "0-$(($1 - 1))"; }
+cpus() { [ "$1" = 1 ] && echo 0 || echo "0-$(($1 - 1))"; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {if (a + 0 > 0 && b + 0 > 0) printf "%.2f", a / b; else printf "-"}'; }
 in_list() { case " $2 " in *" $1 "*) return 0 ;; esac; return 1; }
 ROWS=()
+declare -A OURS=()  # "task graph threads" -> our median time, for the ratios
 FIRST_T=${THREADS%% *}; LAST_T=${THREADS##* }
-# row TASK GRAPH N M TOOL THREADS CHECK -- uses T, M and the ours-times BASE[]
-row() {
-    ROWS+=("| $1 | $2 | $3 | $4 | $5 | $6 | $T | $M | $(ratio "$T" "${BASE[$FIRST_T]:-}") | $(ratio "$T" "${BASE[$LAST_T]:-}") | $7 |")
-}
+# row TASK GRAPH N M TOOL THREADS CHECK -- records one table row with T and M
+row() { ROWS+=("$1"$'\t'"$2"$'\t'"$3"$'\t'"$4"$'\t'"$5"$'\t'"$6"$'\t'"$T"$'\t'"$M"$'\t'"$7"); }
 
 # bench_task TASK GRAPH FILE N M OURS REFSIZES PEER... : one block of rows.
 bench_task() {
-    local task=$1 g=$2 f=$3 n=$4 m=$5 ours=$6 refs=$7 th p chk saved="$B/out/$1-$2.txt"
+    local task=$1 g=$2 f=$3 n=$4 m=$5 ours=$6 refs=$7 th p chk base="" saved="$B/out/$1-${2//\//_}.txt"
     shift 7
-    declare -gA BASE=()
     rm -f "$saved"
     local args=(); [ -n "$f" ] && args=("$f" x "$n")
     if [ -n "$ours" ]; then
         for th in $THREADS; do
             [ "$th" -le "$(nproc)" ] || continue
             say "$task $g: ours, $th thread(s)"
-            timeit "$RUNS" /dev/null taskset -c "$(cpus "$th")" "$ours" "${args[@]}" && BASE[$th]=$T
+            timeit "$RUNS" /dev/null taskset -c "$(cpus "$th")" "$ours" "${args[@]}" && OURS["$task $g $th"]=$T
             chk="-"
             if [ "$COMPARE" = 1 ] && [ "$T" != FAIL ]; then
                 if [ ! -f "$saved" ]; then
@@ -122,19 +129,23 @@ bench_task() {
     fi
     for p in "$@"; do
         say "$task $g: $p"
-        timeit "$RUNS" /dev/null "$B/bench/$p" "$f"
+        timeit "$([ "${g##*-}" -gt "$BIG" ] && echo "$PEER_RUNS_BIG" || echo "$PEER_RUNS")" /dev/null "$B/bench/$p" "$f"
         chk="-"
-        if [ "$COMPARE" = 1 ] && [ "$T" != FAIL ] && [ -f "$saved" ]; then
-            chk=$("$B/bench/numdiff" "$saved" <("$B/bench/$p" "$f"))
+        if [ "$COMPARE" = 1 ] && [ "$T" != FAIL ]; then
+            if [ -f "$saved" ]; then
+                chk=$base$("$B/bench/numdiff" "$saved" <("$B/bench/$p" "$f"))
+            else  # no output of ours: the first peer is the yardstick
+                "$B/bench/$p" "$f" > "$saved" && base="vs $p: " && chk="yardstick (no output of ours)"
+            fi
         fi
         row "$task" "$g" "$n" "$m" "$p" 1 "$chk"
     done
-    if [ -n "$REFRUN" ] && { [ -z "$f" ] || in_list "$n" "$refs"; }; then
+    if [ -n "$REFRUN" ] && { [ -z "$f" ] || in_list "${g##*-}" "$refs"; }; then
         say "$task $g: reference ($REF_RUNS run(s))"
         # The reference is timed writing to a file: at O(n^3) that cost is noise.
         timeit "$REF_RUNS" "$TMP/ref.txt" "$REFRUN" "$task" "${args[@]}"
         chk="-"
-        if [ "$T" != FAIL ] && [ -f "$saved" ]; then
+        if [ "$T" != FAIL ] && [ -f "$saved" ] && [ -z "$base" ]; then  # only against ours
             cmp -s "$saved" "$TMP/ref.txt" && chk="identical bytes" || chk="**DIFFERS**"
         fi
         row "$task" "$g" "$n" "$m" reference 1 "$chk"
@@ -154,15 +165,22 @@ for k in $KINDS; do
     done
 done
 if [ -n "$BETWEENNESS" ]; then
-    bench_task betweenness bundled "" 77 - "$BETWEENNESS" ""
+    bundled=data/main.txt
+    nodes=$(awk '{s[$1]; s[$2]} END {print length(s)}' "$bundled" 2>/dev/null || echo "?")
+    m=$(wc -l < "$bundled" 2>/dev/null || echo "?")
+    bench_task betweenness "$bundled" "" "$nodes" "$m" "$BETWEENNESS" ""
 fi
 
 {
-    echo "Machine: $(nproc) CPUs, $(lscpu | sed -n 's/^Model name: *//p' | head -n1); runs per cell: $RUNS (median), reference: $REF_RUNS"
+    echo "Machine: $(nproc) CPUs, $(lscpu | sed -n 's/^Model name: *//p' | head -n1); runs per cell (median): ours $RUNS, peers $PEER_RUNS ($PEER_RUNS_BIG above $BIG nodes), reference $REF_RUNS"
     echo
     echo "| task | graph | nodes | edges | tool | threads | median s | peak RSS MB | / ours ${FIRST_T} thr | / ours ${LAST_T} thr | check |"
     echo "|---|---|---|---|---|---|---|---|---|---|---|"
-    printf '%s\n' "${ROWS[@]}"
+    for r in "${ROWS[@]}"; do
+        IFS=$'\t' read -r task g n m tool th t mb chk <<< "$r"
+        echo "| $task | $g | $n | $m | $tool | $th | $t | $mb |" \
+            "$(ratio "$t" "${OURS["$task $g $FIRST_T"]:-}") | $(ratio "$t" "${OURS["$task $g $LAST_T"]:-}") | $chk |"
+    done
     echo
     echo "check: ours vs ours = byte identity across thread counts; peers = numdiff against our output"
     echo "(max abs / rel gap; peers sum path lengths in another order); reference = byte identity."
