@@ -50,7 +50,7 @@ if [ -f CMakeLists.txt ]; then
         say "build FAILED (see $B/build.log); continuing with what exists"
 fi
 find_prog() {  # our program NAME in the build tree, or empty
-    if [ -x "$B/$1" ]; then echo "$B/$1"; return; fi
+    if [ -x "$B/bin/$1" ]; then echo "$B/bin/$1"; return; fi
     find "$B" -maxdepth 3 -type f -name "$1" -perm -u+x -not -path "$B/bench/*" 2>/dev/null | head -n1
 }
 ANYBRIDGE=$(find_prog anybridge); ANYPAIRS=$(find_prog anypairs); BETWEENNESS=$(find_prog betweenness)
