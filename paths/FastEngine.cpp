@@ -16,7 +16,6 @@ void ResetTouched(FastWorkspace& ws) {
     st.predCount = 0;
     st.phase = kUntouched;
     ws.delta[v] = 0.0;
-    ws.open[static_cast<size_t>(v) >> 6] = 0;
   }
   ws.order.clear();
   ws.touched.clear();
@@ -96,39 +95,24 @@ void SearchByRadix(const FastGraph& graph, int32_t s, FastWorkspace& ws) {
 template <bool kPaths>
 void SearchByScan(const FastGraph& graph, int32_t s, FastWorkspace& ws) {
   NodeState* state = ws.state.data();
-  uint64_t* open = ws.open.data();
+  ScanQueue& queue = ws.scanQueue;
   ws.touched.push_back(s);
-  auto onReached = [&](int32_t v, double, bool) {
-    if (state[v].phase != kUntouched) return;
-    state[v].phase = kOpen;
-    ws.touched.push_back(v);
-    open[static_cast<size_t>(v) >> 6] |= uint64_t{1} << (v & 63);
+  auto onReached = [&](int32_t v, double x, bool wasUnreached) {
+    NodeState& sv = state[v];
+    if (sv.phase == kSettled) return;  // negative lengths reach settled nodes
+    if (sv.phase == kUntouched) {
+      sv.phase = kOpen;
+      ws.touched.push_back(v);
+    }
+    queue.Update(v, !wasUnreached, x);
   };
-  const size_t words = ws.open.size();
   int32_t u = s;
-  for (;;) {
+  do {
     state[u].phase = kSettled;
-    open[static_cast<size_t>(u) >> 6] &= ~(uint64_t{1} << (u & 63));
     ws.order.push_back(u);
     RelaxCells<kPaths>(graph, u, ws, onReached);
-
-    // The reference's rule in index order over the open nodes: a later node
-    // wins only on a strictly smaller distance; the first candidate is taken
-    // whatever it holds (NaN included).
-    double m = UNREACHED;
-    for (size_t word = 0; word < words; ++word) {
-      for (uint64_t bits = open[word]; bits != 0; bits &= bits - 1) {
-        const auto i = static_cast<int32_t>(word * 64 + static_cast<size_t>(std::countr_zero(bits)));
-        const double d = state[i].dist;
-        if (d == UNREACHED) continue;
-        if (d < m || m == UNREACHED) {
-          m = d;
-          u = i;
-        }
-      }
-    }
-    if (m == UNREACHED) break;
-  }
+    u = queue.Pop([&](int32_t v) { return state[v].dist; });
+  } while (u >= 0);
 }
 
 }  // namespace
@@ -140,7 +124,7 @@ void FastWorkspace_Init(FastWorkspace& ws, const FastGraph& graph) {
   for (size_t v = 0; v < n; ++v) ws.state[v].predBase = static_cast<uint32_t>(graph.offsets[v]);
   ws.delta.assign(n, 0.0);
   ws.preds.assign(graph.targets.size(), 0);
-  ws.open.assign((n + 63) / 64, 0);
+  ws.scanQueue.Init(graph.nodeCount);
   ws.order.clear();
   ws.touched.clear();
   ws.order.reserve(n);

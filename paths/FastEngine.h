@@ -4,9 +4,8 @@
 //
 // Selection policy: when every length is >= 0 and not NaN, a monotone radix
 // queue ordered by (distance, index) settles nodes in exactly the reference
-// scan's order. Otherwise the scan's own rule is applied over a bitmap of the
-// reached, unsettled nodes, which keeps the order for negative and NaN
-// distances.
+// scan's order. Otherwise distances can fall, turn NaN or hit the UNREACHED
+// sentinel, and a queue that models the scan's own rule takes over.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +14,7 @@
 #include "paths/FastGraph.h"
 #include "paths/OrderedMath.h"
 #include "paths/RadixQueue.h"
+#include "paths/ScanQueue.h"
 
 // Where a node stands in the current search.
 constexpr int32_t kUntouched = 0;
@@ -37,8 +37,8 @@ struct FastWorkspace {
   std::vector<int32_t> preds;    // node v's predecessors from slot predBase on, oldest first
   std::vector<int32_t> order;    // settle order: the settle stack, bottom first
   std::vector<int32_t> touched;  // every node given a distance (scan policy)
-  std::vector<uint64_t> open;    // bitmap of reached, unsettled nodes (scan policy)
-  RadixQueue queue;
+  RadixQueue queue;               // selection when no length is negative or NaN
+  ScanQueue scanQueue;            // selection otherwise
   std::vector<int32_t> rows;     // scratch for distance rows
 };
 

@@ -35,20 +35,31 @@ class IndexSet {
     }
   }
 
-  // Removes and returns the smallest member. The set must not be empty.
-  int32_t PopSmallest() {
+  // The smallest member. The set must not be empty.
+  int32_t Smallest() const {
     assert(!Empty());
     size_t at = 0;
     for (size_t l = levels_.size(); l-- > 0;) {
       at = at * 64 + static_cast<size_t>(std::countr_zero(levels_[l][at]));
     }
-    const auto smallest = static_cast<int32_t>(at);
+    return static_cast<int32_t>(at);
+  }
+
+  // Removes a member.
+  void Erase(int32_t index) {
+    auto at = static_cast<size_t>(index);
     for (std::vector<uint64_t>& level : levels_) {
       uint64_t& word = level[at >> 6];
-      word &= word - 1;  // the lowest bit is the one on the path just taken
-      if (word != 0) break;
+      word &= ~(uint64_t{1} << (at & 63));
+      if (word != 0) return;  // the word stays non-empty for the levels above
       at >>= 6;
     }
+  }
+
+  // Removes and returns the smallest member. The set must not be empty.
+  int32_t PopSmallest() {
+    const int32_t smallest = Smallest();
+    Erase(smallest);
     return smallest;
   }
 
