@@ -9,6 +9,9 @@ cd "$(dirname "$0")/.."
 RUNS=${RUNS:-3}                                # timed runs per cell; the median is shown
 SIZES=${SIZES:-"1000 4000 17039"}
 KINDS=${KINDS:-"social road er"}
+PAIRS_SIZES=${PAIRS_SIZES:-$SIZES}             # sizes at which anypairs is timed too
+BRIDGE_PEERS=${BRIDGE_PEERS:-"boost_brandes igraph_betweenness"}
+PAIRS_PEERS=${PAIRS_PEERS:-"boost_apsp igraph_apsp"}
 THREADS=${THREADS:-"1 2"}                      # CPUs given to our programs (taskset)
 REF_BRIDGE_SIZES=${REF_BRIDGE_SIZES:-"1000"}   # the reference is O(n^3): keep it small
 REF_PAIRS_SIZES=${REF_PAIRS_SIZES:-"1000 4000"}
@@ -160,8 +163,12 @@ for k in $KINDS; do
         "$B/bench/graphgen" "$k" "$n" > "$f" || { say "graphgen $k $n failed"; exit 1; }
         nodes=$(awk '{s[$1]; s[$2]} END {print length(s)}' "$f"); m=$(wc -l < "$f")
         say "graph $g: $nodes nodes, $m edges"
-        bench_task anybridge "$g" "$f" "$nodes" "$m" "$ANYBRIDGE" "$REF_BRIDGE_SIZES" boost_brandes igraph_betweenness
-        bench_task anypairs "$g" "$f" "$nodes" "$m" "$ANYPAIRS" "$REF_PAIRS_SIZES" boost_apsp igraph_apsp
+        # shellcheck disable=SC2086  # the peer lists are word lists
+        bench_task anybridge "$g" "$f" "$nodes" "$m" "$ANYBRIDGE" "$REF_BRIDGE_SIZES" $BRIDGE_PEERS
+        if in_list "$n" "$PAIRS_SIZES"; then
+            # shellcheck disable=SC2086
+            bench_task anypairs "$g" "$f" "$nodes" "$m" "$ANYPAIRS" "$REF_PAIRS_SIZES" $PAIRS_PEERS
+        fi
     done
 done
 if [ -n "$BETWEENNESS" ]; then
