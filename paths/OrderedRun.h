@@ -10,13 +10,16 @@
 #include <cstdint>
 #include <exception>
 #include <mutex>
+#include <new>
 #include <optional>
+#include <system_error>
 #include <thread>
 #include <vector>
 
 // Produce: Result(int64_t task, Workspace&); Consume: void(int64_t task, Result&).
 // makeWorkspace() builds one workspace per thread. An exception thrown by
-// produce or consume stops the run and is rethrown to the caller.
+// produce or consume stops the run and is rethrown to the caller; a thread
+// that cannot be started for want of memory is reported as std::bad_alloc.
 template <class Result, class MakeWorkspace, class Produce, class Consume>
 void OrderedRun(int64_t count, unsigned threads, int64_t window, MakeWorkspace makeWorkspace,
                 Produce produce, Consume consume) {
@@ -79,7 +82,11 @@ void OrderedRun(int64_t count, unsigned threads, int64_t window, MakeWorkspace m
   };
 
   std::vector<std::thread> pool;
-  for (unsigned i = 0; i < threads; ++i) pool.emplace_back(worker);
+  try {
+    for (unsigned i = 0; i < threads; ++i) pool.emplace_back(worker);
+  } catch (const std::system_error&) {
+    fail(std::make_exception_ptr(std::bad_alloc()));
+  }
   for (auto& th : pool) th.join();
   if (failure) std::rethrow_exception(failure);
 }

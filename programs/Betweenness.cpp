@@ -1,7 +1,6 @@
 // The betweenness driver shared by anybridge, plusbridge, betweenness and
 // linkbridge.
 #include <algorithm>
-#include <system_error>
 
 #include "graph/EdgeGraph.h"
 #include "paths/FastEngine.h"
@@ -61,14 +60,7 @@ void ScoresByFastEngine(const EdgeGraph& graph, unsigned threads, std::vector<do
       score = AddOrdered(c.values[k], score);
     }
   };
-  try {
-    OrderedRun<Contributions>(tasks, threads, int64_t{threads} * 3, makeWorkspace, produce, consume);
-  } catch (const std::system_error& e) {
-    // A worker that cannot start has no memory for its stack: report it as
-    // the out-of-memory failure it is, not as a bare system message.
-    if (e.code() != std::errc::resource_unavailable_try_again) throw;
-    throw RunError(kStatusFailure, "out of memory: cannot start a thread");
-  }
+  OrderedRun<Contributions>(tasks, threads, int64_t{threads} * 3, makeWorkspace, produce, consume);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 // The distance-table driver shared by spanpairs and anypairs.
 #include <algorithm>
-#include <system_error>
 
 #include "graph/EdgeGraph.h"
 #include "paths/FastEngine.h"
@@ -75,14 +74,7 @@ void RowsByFastEngine(const EdgeGraph& graph, SourceRange range, LengthRule rule
     return text;
   };
   auto consume = [&](int64_t, TextBuffer& text) { Output_Write(out, text.View()); };
-  try {
-    OrderedRun<TextBuffer>(tasks, threads, int64_t{threads} * 4, makeWorkspace, produce, consume);
-  } catch (const std::system_error& e) {
-    // A worker that cannot start has no memory for its stack: report it as
-    // the out-of-memory failure it is, not as a bare system message.
-    if (e.code() != std::errc::resource_unavailable_try_again) throw;
-    throw RunError(kStatusFailure, "out of memory: cannot start a thread");
-  }
+  OrderedRun<TextBuffer>(tasks, threads, int64_t{threads} * 4, makeWorkspace, produce, consume);
 }
 
 }  // namespace
