@@ -37,6 +37,7 @@ void OrderedRun(int64_t count, unsigned threads, int64_t window, MakeWorkspace m
   int64_t nextTask = 0;
   int64_t nextConsume = 0;
   bool consuming = false;
+  bool go = false;  // set once every worker has started
   bool stop = false;
   std::exception_ptr failure;
 
@@ -49,6 +50,13 @@ void OrderedRun(int64_t count, unsigned threads, int64_t window, MakeWorkspace m
 
   auto worker = [&] {
     try {
+      {
+        // No output before the whole pool runs: a pool that cannot be
+        // started must leave nothing half-written.
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return go || stop; });
+        if (stop) return;
+      }
       auto ws = makeWorkspace();
       for (;;) {
         int64_t t;
@@ -84,6 +92,9 @@ void OrderedRun(int64_t count, unsigned threads, int64_t window, MakeWorkspace m
   std::vector<std::thread> pool;
   try {
     for (unsigned i = 0; i < threads; ++i) pool.emplace_back(worker);
+    std::lock_guard lock(mutex);
+    go = true;
+    changed.notify_all();
   } catch (const std::system_error&) {
     fail(std::make_exception_ptr(std::bad_alloc()));
   }
