@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cassert>
+#include <limits>
 #include <new>
 
 namespace {
@@ -11,7 +12,7 @@ void ResetTouched(FastWorkspace& ws) {
   const std::vector<int32_t>& nodes = ws.touched.empty() ? ws.order : ws.touched;
   for (const int32_t v : nodes) {
     NodeState& st = ws.state[v];
-    st.dist = UNREACHED;
+    st.dist = ws.unreached;
     st.sigma = 0.0;
     st.predCount = 0;
     st.phase = kUntouched;
@@ -31,6 +32,7 @@ inline void RelaxCells(const FastGraph& graph, int32_t u, FastWorkspace& ws,
                        OnReached&& onReached) {
   NodeState* state = ws.state.data();
   int32_t* preds = ws.preds.data();
+  const double unreached = ws.unreached;
   const NodeState& su = state[u];
   double du = su.dist;
   double sigmaU = su.sigma;
@@ -40,8 +42,8 @@ inline void RelaxCells(const FastGraph& graph, int32_t u, FastWorkspace& ws,
     const double length = graph.lengths[k];
     NodeState& sv = state[v];
     const double x = AddOrdered(du, length);
-    if (sv.dist > x || sv.dist == UNREACHED) {
-      const bool wasUnreached = sv.dist == UNREACHED;
+    if (sv.dist > x || sv.dist == unreached) {
+      const bool wasUnreached = sv.dist == unreached;
       sv.dist = x;
       if constexpr (kPaths) {
         sv.predCount = 0;
@@ -73,6 +75,45 @@ inline void RelaxCells(const FastGraph& graph, int32_t u, FastWorkspace& ws,
   }
 }
 
+// RelaxCells for a node without self-loops in a graph without negative or
+// NaN lengths. No distance is then NaN or negative and the unreached mark
+// (-infinity) has the largest bit pattern, so "dist[v] > x or unreached" is
+// one unsigned comparison of bit patterns, equal bits mean equal distances,
+// and u's own values cannot change under it.
+template <bool kPaths>
+inline void RelaxMonotone(const FastGraph& graph, int32_t u, FastWorkspace& ws, RadixQueue& queue) {
+  NodeState* state = ws.state.data();
+  int32_t* preds = ws.preds.data();
+  const double du = state[u].dist;
+  const double sigmaU = state[u].sigma;
+  const int32_t* target = graph.targets.data() + graph.offsets[static_cast<size_t>(u)];
+  const int32_t* const end = graph.targets.data() + graph.offsets[static_cast<size_t>(u) + 1];
+  const double* length = graph.lengths.data() + graph.offsets[static_cast<size_t>(u)];
+  for (; target != end; ++target, ++length) {
+    const int32_t v = *target;
+    NodeState& sv = state[v];
+    const double x = du + *length;
+    const uint64_t xBits = std::bit_cast<uint64_t>(x);
+    uint64_t vBits = std::bit_cast<uint64_t>(sv.dist);
+    if (vBits > xBits) {
+      sv.dist = x;
+      vBits = xBits;
+      if constexpr (kPaths) {
+        sv.predCount = 0;
+        sv.sigma = 0.0;
+      }
+      queue.Push(x, v);
+    }
+    if constexpr (kPaths) {
+      if (vBits == xBits) {
+        preds[sv.predBase + static_cast<uint32_t>(sv.predCount)] = u;
+        sv.predCount += 1;
+        sv.sigma = sv.sigma + sigmaU;
+      }
+    }
+  }
+}
+
 template <bool kPaths>
 void SearchByRadix(const FastGraph& graph, int32_t s, FastWorkspace& ws) {
   NodeState* state = ws.state.data();
@@ -87,7 +128,11 @@ void SearchByRadix(const FastGraph& graph, int32_t s, FastWorkspace& ws) {
   do {
     state[u].phase = kSettled;
     ws.order.push_back(u);
-    RelaxCells<kPaths>(graph, u, ws, onReached);
+    if (graph.selfLoop[static_cast<size_t>(u)] != 0) {
+      RelaxCells<kPaths>(graph, u, ws, onReached);
+    } else {
+      RelaxMonotone<kPaths>(graph, u, ws, queue);
+    }
     u = queue.Pop(isCurrent);
   } while (u >= 0);
 }
@@ -120,8 +165,12 @@ void SearchByScan(const FastGraph& graph, int32_t s, FastWorkspace& ws) {
 void FastWorkspace_Init(FastWorkspace& ws, const FastGraph& graph) {
   const auto n = static_cast<size_t>(graph.nodeCount);
   if (graph.targets.size() > UINT32_MAX) throw std::bad_alloc();
+  ws.unreached = graph.heapOrderSafe ? -std::numeric_limits<double>::infinity() : UNREACHED;
   ws.state.assign(n, NodeState{});
-  for (size_t v = 0; v < n; ++v) ws.state[v].predBase = static_cast<uint32_t>(graph.offsets[v]);
+  for (size_t v = 0; v < n; ++v) {
+    ws.state[v].dist = ws.unreached;
+    ws.state[v].predBase = static_cast<uint32_t>(graph.offsets[v]);
+  }
   ws.delta.assign(n, 0.0);
   ws.preds.assign(graph.targets.size(), 0);
   ws.scanQueue.Init(graph.nodeCount);

@@ -32,6 +32,10 @@ struct alignas(32) NodeState {
 };
 
 struct FastWorkspace {
+  // The distance of a node not reached yet: UNREACHED as the reference has
+  // it, or, where no length is negative or NaN and so no distance can be
+  // negative, -infinity, whose bit pattern exceeds every distance's.
+  double unreached = UNREACHED;
   std::vector<NodeState> state;
   std::vector<double> delta;     // dependencies, filled by the accumulation
   std::vector<int32_t> preds;    // node v's predecessors from slot predBase on, oldest first

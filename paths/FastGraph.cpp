@@ -12,12 +12,14 @@ FastGraph FastGraph_Build(const EdgeGraph& graph, LengthRule rule) {
   }
   fast.targets.resize(fast.offsets[n]);
   fast.lengths.resize(fast.offsets[n]);
+  fast.selfLoop.assign(n, 0);
   for (size_t u = 0; u < n; ++u) {
     uint64_t k = fast.offsets[u];
     for (const List_Cell* c = graph.heads[u]; c != nullptr; c = c->next, ++k) {
       const double length = CellLength(c->weight, rule);
       fast.targets[k] = c->node;
       fast.lengths[k] = length;
+      if (c->node == static_cast<int32_t>(u)) fast.selfLoop[u] = 1;
       if (!(length >= 0.0)) fast.heapOrderSafe = false;
     }
   }

@@ -14,6 +14,7 @@ struct FastGraph {
   std::vector<uint64_t> offsets;   // nodeCount + 1; cells of u: offsets[u] .. offsets[u+1]-1
   std::vector<int32_t> targets;
   std::vector<double> lengths;     // edge lengths under the length rule, precomputed
+  std::vector<uint8_t> selfLoop;   // 1 for nodes with a cell to themselves
   // True when every length is >= 0 and not NaN: then a heap keyed on
   // (distance, index) settles nodes in the linear scan's order.
   bool heapOrderSafe = true;
