@@ -1,6 +1,6 @@
-// A set of node indices below a fixed bound, with insertion and removal of
-// the smallest member in a few word operations: a hierarchy of bitmaps in
-// which each bit of a level says whether the word below it is non-empty.
+// A set of node indices below a fixed bound, with insertion, removal and the
+// smallest member in a few word operations: a hierarchy of bitmaps in which
+// each bit of a level says whether the word below it is non-empty.
 #pragma once
 
 #include <bit>
@@ -12,24 +12,27 @@ class IndexSet {
  public:
   // Sized for indices 0 .. bound-1; the set starts empty.
   void Init(int32_t bound) {
-    levels_.clear();
+    levels_ = 0;
     size_t words = (static_cast<size_t>(bound > 0 ? bound : 1) + 63) / 64;
+    size_t total = 0;
     for (;;) {
-      levels_.emplace_back(words, 0);
+      assert(levels_ < kMaxLevels);
+      start_[levels_++] = total;
+      total += words;
       if (words == 1) break;
       words = (words + 63) / 64;
     }
+    words_.assign(total, 0);
   }
 
-  bool Empty() const { return levels_.back()[0] == 0; }
+  bool Empty() const { return words_[start_[levels_ - 1]] == 0; }
 
   void Insert(int32_t index) {
     auto at = static_cast<size_t>(index);
-    for (std::vector<uint64_t>& level : levels_) {
-      const uint64_t bit = uint64_t{1} << (at & 63);
-      uint64_t& word = level[at >> 6];
+    for (size_t l = 0; l < levels_; ++l) {
+      uint64_t& word = words_[start_[l] + (at >> 6)];
       const bool wasEmpty = word == 0;
-      word |= bit;
+      word |= uint64_t{1} << (at & 63);
       if (!wasEmpty) return;  // the levels above already know this word
       at >>= 6;
     }
@@ -39,8 +42,8 @@ class IndexSet {
   int32_t Smallest() const {
     assert(!Empty());
     size_t at = 0;
-    for (size_t l = levels_.size(); l-- > 0;) {
-      at = at * 64 + static_cast<size_t>(std::countr_zero(levels_[l][at]));
+    for (size_t l = levels_; l-- > 0;) {
+      at = at * 64 + static_cast<size_t>(std::countr_zero(words_[start_[l] + at]));
     }
     return static_cast<int32_t>(at);
   }
@@ -48,8 +51,8 @@ class IndexSet {
   // Removes a member.
   void Erase(int32_t index) {
     auto at = static_cast<size_t>(index);
-    for (std::vector<uint64_t>& level : levels_) {
-      uint64_t& word = level[at >> 6];
+    for (size_t l = 0; l < levels_; ++l) {
+      uint64_t& word = words_[start_[l] + (at >> 6)];
       word &= ~(uint64_t{1} << (at & 63));
       if (word != 0) return;  // the word stays non-empty for the levels above
       at >>= 6;
@@ -64,5 +67,8 @@ class IndexSet {
   }
 
  private:
-  std::vector<std::vector<uint64_t>> levels_;  // levels_[0]: one bit per index
+  static constexpr size_t kMaxLevels = 6;  // 64^6 covers every int32 index
+  std::vector<uint64_t> words_;            // all levels, level 0 (one bit per index) first
+  size_t start_[kMaxLevels] = {};
+  size_t levels_ = 0;
 };
