@@ -21,21 +21,21 @@ const char* const kSpecialWeights[] = {"0",    "-1",   "inf",   "nan",   "-0.5",
                                        "1e300", "-nan", "-inf",  "1e-300", "0x1p-60", "-1e-17", "-100",
                                        "-101", "0.1",  "0.2",   "0.3",   "1e16",  "-0"};
 
-struct GraphSpec {
+struct GraphShape {
   int names;
   int lines;
   int specialPercent;  // share of lines with a special weight
   bool chainOfDiamonds;
 };
 
-std::string MakeGraph(std::mt19937_64& rng, const GraphSpec& spec) {
+std::string MakeGraph(std::mt19937_64& rng, const GraphShape& shape) {
   std::string text;
   auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<uint64_t>(n)); };
-  for (int k = 0; k < spec.lines; ++k) {
-    const int a = pick(spec.names);
+  for (int k = 0; k < shape.lines; ++k) {
+    const int a = pick(shape.names);
     // Self-loops and repeated lines come often enough to matter.
-    const int b = pick(8) == 0 ? a : pick(spec.names);
-    const char* w = pick(100) < spec.specialPercent
+    const int b = pick(8) == 0 ? a : pick(shape.names);
+    const char* w = pick(100) < shape.specialPercent
                         ? kSpecialWeights[pick(std::size(kSpecialWeights))]
                         : kTieWeights[pick(std::size(kTieWeights))];
     std::string line;
@@ -44,7 +44,7 @@ std::string MakeGraph(std::mt19937_64& rng, const GraphSpec& spec) {
     text += line;
     if (pick(10) == 0) text += line;
   }
-  if (spec.chainOfDiamonds) {
+  if (shape.chainOfDiamonds) {
     // 70 diamonds of equal weights: path counts pass 2^31 and 2^53.
     for (int d = 0; d < 70; ++d) {
       const std::string k = std::to_string(d), next = std::to_string(d + 1);
@@ -132,9 +132,9 @@ TEST(Differential, EnginesAgreeToTheLastBit) {
   for (int round = 0; round < 120; ++round) {
     // Non-integer weights make sums that round, so the order of every
     // floating-point operation shows in the bits.
-    const GraphSpec spec{1 + static_cast<int>(rng() % 30), static_cast<int>(rng() % 90),
+    const GraphShape shape{1 + static_cast<int>(rng() % 30), static_cast<int>(rng() % 90),
                          round % 2 == 0 ? 0 : static_cast<int>(rng() % 60), round % 10 == 0};
-    const std::string text = MakeGraph(rng, spec);
+    const std::string text = MakeGraph(rng, shape);
     const std::string label = "round " + std::to_string(round);
     ExpectSameBitsInEngines(text, Deliverable::Anybridge, LENGTH_STORED, label);
     ExpectSameBitsInEngines(text, Deliverable::Anypairs, LENGTH_STORED, label + " raw");
@@ -145,26 +145,26 @@ TEST(Differential, EnginesAgreeToTheLastBit) {
 TEST(Differential, SmallGraphsWithTiesAndSpecialWeights) {
   std::mt19937_64 rng(20261208);
   for (int round = 0; round < 150; ++round) {
-    const GraphSpec spec{1 + static_cast<int>(rng() % 25), static_cast<int>(rng() % 60),
+    const GraphShape shape{1 + static_cast<int>(rng() % 25), static_cast<int>(rng() % 60),
                          round % 3 == 0 ? 0 : static_cast<int>(rng() % 40), false};
-    ExpectSameEverywhere(MakeGraph(rng, spec), "round " + std::to_string(round));
+    ExpectSameEverywhere(MakeGraph(rng, shape), "round " + std::to_string(round));
   }
 }
 
 TEST(Differential, LargerGraphsExerciseTheHeap) {
   std::mt19937_64 rng(7);
   for (int round = 0; round < 6; ++round) {
-    const GraphSpec spec{150 + static_cast<int>(rng() % 100), 400 + static_cast<int>(rng() % 400),
+    const GraphShape shape{150 + static_cast<int>(rng() % 100), 400 + static_cast<int>(rng() % 400),
                          round < 3 ? 0 : 5, false};
-    ExpectSameEverywhere(MakeGraph(rng, spec), "large round " + std::to_string(round));
+    ExpectSameEverywhere(MakeGraph(rng, shape), "large round " + std::to_string(round));
   }
 }
 
 TEST(Differential, PathCountsPastTwoToThe31And53) {
   std::mt19937_64 rng(99);
   for (int round = 0; round < 3; ++round) {
-    const GraphSpec spec{10, 15, round == 2 ? 20 : 0, true};
-    ExpectSameEverywhere(MakeGraph(rng, spec), "diamonds " + std::to_string(round));
+    const GraphShape shape{10, 15, round == 2 ? 20 : 0, true};
+    ExpectSameEverywhere(MakeGraph(rng, shape), "diamonds " + std::to_string(round));
   }
 }
 
