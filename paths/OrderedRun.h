@@ -1,9 +1,12 @@
 // Runs tasks 0 .. count-1 on several threads and hands their results to
 // consume() strictly in task order, one at a time, so the outcome is the
-// same for any number of threads. At most `window` results are in flight: a
-// worker takes task t only once t < (next task to consume) + window, which
-// also guarantees the result slot for t is free, so no worker ever waits
-// for a slot while holding one.
+// same for any number of threads.
+//
+// Results live in `window` slots that are reused from task to task, so a
+// long run allocates nothing once the slots have grown. A worker takes task
+// t only once t < (next task to consume) + window; the task that used slot
+// t % window before is then consumed already, so the worker fills the slot
+// without waiting for it and without holding the lock.
 #pragma once
 
 #include <condition_variable>
@@ -11,12 +14,12 @@
 #include <exception>
 #include <mutex>
 #include <new>
-#include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
 
-// Produce: Result(int64_t task, Workspace&); Consume: void(int64_t task, Result&).
+// Produce: void(int64_t task, Workspace&, Result& slot), which fills a slot
+// holding an earlier task's result; Consume: void(int64_t task, Result&).
 // makeWorkspace() builds one workspace per thread. An exception thrown by
 // produce or consume stops the run and is rethrown to the caller; a thread
 // that cannot be started for want of memory is reported as std::bad_alloc.
@@ -25,15 +28,17 @@ void OrderedRun(int64_t count, unsigned threads, int64_t window, MakeWorkspace m
                 Produce produce, Consume consume) {
   if (threads <= 1 || count <= 1) {
     auto ws = makeWorkspace();
+    Result slot;
     for (int64_t t = 0; t < count; ++t) {
-      Result r = produce(t, ws);
-      consume(t, r);
+      produce(t, ws, slot);
+      consume(t, slot);
     }
     return;
   }
   std::mutex mutex;
   std::condition_variable changed;
-  std::vector<std::optional<Result>> slots(static_cast<size_t>(window));
+  std::vector<Result> slots(static_cast<size_t>(window));
+  std::vector<char> ready(static_cast<size_t>(window), 0);
   int64_t nextTask = 0;
   int64_t nextConsume = 0;
   bool consuming = false;
@@ -66,18 +71,18 @@ void OrderedRun(int64_t count, unsigned threads, int64_t window, MakeWorkspace m
           if (stop || nextTask >= count) return;
           t = nextTask++;
         }
-        Result r = produce(t, ws);
+        const auto at = static_cast<size_t>(t % window);
+        produce(t, ws, slots[at]);
         std::unique_lock lock(mutex);
-        slots[static_cast<size_t>(t % window)].emplace(std::move(r));
+        ready[at] = 1;
         // Whoever finds the next result ready consumes it, and any that follow.
         while (!consuming && !stop) {
-          auto& slot = slots[static_cast<size_t>(nextConsume % window)];
-          if (!slot) break;
-          Result ready = std::move(*slot);
-          slot.reset();
+          const auto next = static_cast<size_t>(nextConsume % window);
+          if (ready[next] == 0) break;
+          ready[next] = 0;
           consuming = true;
           lock.unlock();
-          consume(nextConsume, ready);
+          consume(nextConsume, slots[next]);
           lock.lock();
           consuming = false;
           nextConsume += 1;

@@ -39,8 +39,9 @@ void ScoresByFastEngine(const EdgeGraph& graph, unsigned threads, std::vector<do
     FastWorkspace_Init(ws, fast);
     return ws;
   };
-  auto produce = [&](int64_t task, FastWorkspace& ws) {
-    Contributions out;
+  auto produce = [&](int64_t task, FastWorkspace& ws, Contributions& out) {
+    out.nodes.clear();
+    out.values.clear();
     const int64_t end = std::min(sources, (task + 1) * perTask);
     for (int64_t s = task * perTask; s < end; ++s) {
       const auto source = static_cast<int32_t>(s);
@@ -50,7 +51,6 @@ void ScoresByFastEngine(const EdgeGraph& graph, unsigned threads, std::vector<do
         out.values.push_back(value);
       });
     }
-    return out;
   };
   // Sources fold in ascending order, so every score sees the same additions
   // in the same order as a single-threaded run.

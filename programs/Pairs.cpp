@@ -60,8 +60,8 @@ void RowsByFastEngine(const EdgeGraph& graph, SourceRange range, LengthRule rule
     FastWorkspace_Init(ws, fast);
     return ws;
   };
-  auto produce = [&](int64_t task, FastWorkspace& ws) {
-    TextBuffer text;
+  auto produce = [&](int64_t task, FastWorkspace& ws, TextBuffer& text) {
+    text.Clear();
     const int64_t begin = range.first + task * kPerTask;
     const int64_t end = std::min(range.last + 1, begin + kPerTask);
     for (int64_t s = begin; s < end; ++s) {
@@ -71,7 +71,6 @@ void RowsByFastEngine(const EdgeGraph& graph, SourceRange range, LengthRule rule
         AppendRow(text, graph, source, j, ws.state[j].dist);
       }
     }
-    return text;
   };
   auto consume = [&](int64_t, TextBuffer& text) { Output_Write(out, text.View()); };
   OrderedRun<TextBuffer>(tasks, threads, int64_t{threads} * 4, makeWorkspace, produce, consume);
