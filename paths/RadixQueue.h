@@ -36,6 +36,7 @@ class RadixQueue {
     }
     levelMask_ = 0;
     while (!sameAsLast_.Empty()) sameAsLast_.PopSmallest();
+    lone_ = kNone;
     last_ = 0;
   }
 
@@ -47,11 +48,16 @@ class RadixQueue {
   template <class IsCurrent>
   int32_t Pop(IsCurrent&& isCurrent) {
     for (;;) {
+      if (lone_ != kNone) {
+        const int32_t node = lone_;
+        lone_ = kNone;
+        if (isCurrent(node, last_)) return node;
+      }
       while (!sameAsLast_.Empty()) {
         const int32_t node = sameAsLast_.PopSmallest();
         if (isCurrent(node, last_)) return node;
       }
-      if (levelMask_ == 0) return -1;
+      if (levelMask_ == 0) return kNone;
       Refill(isCurrent);
     }
   }
@@ -61,6 +67,7 @@ class RadixQueue {
     uint64_t key;
     int32_t node;
   };
+  static constexpr int32_t kNone = -1;
 
   // Keys are split into 16 four-bit digits. A key other than last_ goes to
   // the bucket of the highest digit in which it differs from last_, and of
@@ -72,7 +79,17 @@ class RadixQueue {
 
   void Place(const Entry& e) {
     if (e.key == last_) {
-      // A node has at most one entry per distance, so a set loses nothing.
+      // Mostly a distance is held by one node: it waits in lone_ and needs
+      // the ordered set only once a second node joins it. A node has at most
+      // one entry per distance, so a set loses nothing.
+      if (lone_ == kNone && sameAsLast_.Empty()) {
+        lone_ = e.node;
+        return;
+      }
+      if (lone_ != kNone) {
+        sameAsLast_.Insert(lone_);
+        lone_ = kNone;
+      }
       sameAsLast_.Insert(e.node);
       return;
     }
@@ -110,6 +127,8 @@ class RadixQueue {
   std::array<std::vector<Entry>, kLevels * kDigits> buckets_;
   uint32_t levelMask_ = 0;                   // levels with a non-empty bucket
   std::array<uint32_t, kLevels> digitMask_{};  // per level, digits with entries
-  IndexSet sameAsLast_;                      // nodes whose entry has distance last_
+  // The nodes whose entry has distance last_: a lone one, or the set.
+  int32_t lone_ = kNone;
+  IndexSet sameAsLast_;
   uint64_t last_ = 0;
 };
