@@ -95,6 +95,7 @@ void OrderedRun(int64_t count, unsigned threads, int64_t window, MakeWorkspace m
   };
 
   std::vector<std::thread> pool;
+  pool.reserve(threads);  // growing the vector mid-start could throw past running workers
   try {
     for (unsigned i = 0; i < threads; ++i) pool.emplace_back(worker);
     std::lock_guard lock(mutex);
