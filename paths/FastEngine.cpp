@@ -36,10 +36,11 @@ inline void RelaxCells(const FastGraph& graph, int32_t u, FastWorkspace& ws,
   const NodeState& su = state[u];
   double du = su.dist;
   double sigmaU = su.sigma;
-  const uint64_t end = graph.offsets[static_cast<size_t>(u) + 1];
-  for (uint64_t k = graph.offsets[static_cast<size_t>(u)]; k < end; ++k) {
-    const int32_t v = graph.targets[k];
-    const double length = graph.lengths[k];
+  const FastCell* cell = graph.cells.data() + su.predBase;
+  const FastCell* const end = cell + su.cellCount;
+  for (; cell != end; ++cell) {
+    const int32_t v = cell->target;
+    const double length = cell->length;
     NodeState& sv = state[v];
     const double x = AddOrdered(du, length);
     if (sv.dist > x || sv.dist == unreached) {
@@ -86,13 +87,12 @@ inline void RelaxMonotone(const FastGraph& graph, int32_t u, FastWorkspace& ws, 
   int32_t* preds = ws.preds.data();
   const double du = state[u].dist;
   const double sigmaU = state[u].sigma;
-  const int32_t* target = graph.targets.data() + graph.offsets[static_cast<size_t>(u)];
-  const int32_t* const end = graph.targets.data() + graph.offsets[static_cast<size_t>(u) + 1];
-  const double* length = graph.lengths.data() + graph.offsets[static_cast<size_t>(u)];
-  for (; target != end; ++target, ++length) {
-    const int32_t v = *target;
+  const FastCell* cell = graph.cells.data() + state[u].predBase;
+  const FastCell* const end = cell + state[u].cellCount;
+  for (; cell != end; ++cell) {
+    const int32_t v = cell->target;
     NodeState& sv = state[v];
-    const double x = du + *length;
+    const double x = du + cell->length;
     const uint64_t xBits = std::bit_cast<uint64_t>(x);
     uint64_t vBits = std::bit_cast<uint64_t>(sv.dist);
     if (vBits > xBits) {
@@ -128,7 +128,7 @@ void SearchByRadix(const FastGraph& graph, int32_t s, FastWorkspace& ws) {
   do {
     state[u].phase = kSettled;
     ws.order.push_back(u);
-    if (graph.selfLoop[static_cast<size_t>(u)] != 0) {
+    if (state[u].selfLoop != 0) {
       RelaxCells<kPaths>(graph, u, ws, onReached);
     } else {
       RelaxMonotone<kPaths>(graph, u, ws, queue);
@@ -164,15 +164,17 @@ void SearchByScan(const FastGraph& graph, int32_t s, FastWorkspace& ws) {
 
 void FastWorkspace_Init(FastWorkspace& ws, const FastGraph& graph) {
   const auto n = static_cast<size_t>(graph.nodeCount);
-  if (graph.targets.size() > UINT32_MAX) throw std::bad_alloc();
+  if (graph.cells.size() > UINT32_MAX) throw std::bad_alloc();
   ws.unreached = graph.heapOrderSafe ? -std::numeric_limits<double>::infinity() : UNREACHED;
   ws.state.assign(n, NodeState{});
   for (size_t v = 0; v < n; ++v) {
     ws.state[v].dist = ws.unreached;
     ws.state[v].predBase = static_cast<uint32_t>(graph.offsets[v]);
+    ws.state[v].cellCount = static_cast<uint32_t>(graph.offsets[v + 1] - graph.offsets[v]);
+    ws.state[v].selfLoop = graph.selfLoop[v];
   }
   ws.delta.assign(n, 0.0);
-  ws.preds.assign(graph.targets.size(), 0);
+  ws.preds.assign(graph.cells.size(), 0);
   ws.scanQueue.Init(graph.nodeCount);
   ws.order.clear();
   ws.touched.clear();

@@ -17,18 +17,21 @@
 #include "paths/ScanQueue.h"
 
 // Where a node stands in the current search.
-constexpr int32_t kUntouched = 0;
-constexpr int32_t kOpen = 1;     // reached, not settled (scan policy only)
-constexpr int32_t kSettled = 2;
+constexpr uint8_t kUntouched = 0;
+constexpr uint8_t kOpen = 1;     // reached, not settled (scan policy only)
+constexpr uint8_t kSettled = 2;
 
-// What a relaxation reads and writes about one node, in one 32-byte record
-// so that it touches a single cache line.
+// What a search reads and writes about one node, in one 32-byte record so
+// that it touches a single cache line. The node's cells and predecessor
+// slots share their position: cells[predBase .. predBase+cellCount-1].
 struct alignas(32) NodeState {
   double dist = UNREACHED;
   double sigma = 0.0;
-  uint32_t predBase = 0;  // the node's first predecessor slot; fixed per graph
+  uint32_t predBase = 0;   // fixed per graph
   int32_t predCount = 0;
-  int32_t phase = kUntouched;
+  uint32_t cellCount = 0;  // fixed per graph
+  uint8_t phase = kUntouched;
+  uint8_t selfLoop = 0;    // fixed per graph: 1 if a cell leads back to the node
 };
 
 struct FastWorkspace {

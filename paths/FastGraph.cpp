@@ -10,15 +10,13 @@ FastGraph FastGraph_Build(const EdgeGraph& graph, LengthRule rule) {
     for (const List_Cell* c = graph.heads[u]; c != nullptr; c = c->next) ++degree;
     fast.offsets[u + 1] = fast.offsets[u] + degree;
   }
-  fast.targets.resize(fast.offsets[n]);
-  fast.lengths.resize(fast.offsets[n]);
+  fast.cells.resize(fast.offsets[n]);
   fast.selfLoop.assign(n, 0);
   for (size_t u = 0; u < n; ++u) {
     uint64_t k = fast.offsets[u];
     for (const List_Cell* c = graph.heads[u]; c != nullptr; c = c->next, ++k) {
       const double length = CellLength(c->weight, rule);
-      fast.targets[k] = c->node;
-      fast.lengths[k] = length;
+      fast.cells[k] = FastCell{length, c->node};
       if (c->node == static_cast<int32_t>(u)) fast.selfLoop[u] = 1;
       if (!(length >= 0.0)) fast.heapOrderSafe = false;
     }

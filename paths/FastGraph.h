@@ -9,11 +9,17 @@
 #include "graph/EdgeGraph.h"
 #include "paths/Path_Search.h"
 
+// One cell: the neighbour and the edge length under the length rule, side
+// by side so that a relaxation reads one record.
+struct FastCell {
+  double length;
+  int32_t target;
+};
+
 struct FastGraph {
   int32_t nodeCount = 0;           // the named indices 0 .. nodeCount-1
   std::vector<uint64_t> offsets;   // nodeCount + 1; cells of u: offsets[u] .. offsets[u+1]-1
-  std::vector<int32_t> targets;
-  std::vector<double> lengths;     // edge lengths under the length rule, precomputed
+  std::vector<FastCell> cells;
   std::vector<uint8_t> selfLoop;   // 1 for nodes with a cell to themselves
   // True when every length is >= 0 and not NaN: then a heap keyed on
   // (distance, index) settles nodes in the linear scan's order.
