@@ -121,8 +121,16 @@ void SearchByRadix(const FastGraph& graph, int32_t s, FastWorkspace& ws) {
   queue.Clear();
   // Lengths are >= 0 here, so an improved node is never a settled one.
   auto onReached = [&](int32_t v, double x, bool) { queue.Push(x, v); };
+  const FastCell* cells = graph.cells.data();
   auto isCurrent = [&](int32_t v, uint64_t key) {
-    return state[v].phase != kSettled && std::bit_cast<uint64_t>(state[v].dist) == key;
+    const NodeState& sv = state[v];
+    if (sv.phase == kSettled || std::bit_cast<uint64_t>(sv.dist) != key) return false;
+    // A current entry is among the smallest: its node is settled soon, so
+    // its cells are fetched now, behind the work before it.
+    const char* first = reinterpret_cast<const char*>(cells + sv.predBase);
+    __builtin_prefetch(first);
+    __builtin_prefetch(first + 64);
+    return true;
   };
   int32_t u = s;
   do {
