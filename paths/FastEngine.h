@@ -66,8 +66,17 @@ void Fast_Accumulate(int32_t s, FastWorkspace& ws, AddScore&& add) {
   const NodeState* state = ws.state.data();
   double* delta = ws.delta.data();
   const int32_t* preds = ws.preds.data();
+  const int32_t* order = ws.order.data();
   for (size_t i = ws.order.size(); i-- > 0;) {
-    const int32_t w = ws.order[i];
+    // The walk jumps through the graph: fetch the records of nodes a few
+    // steps ahead, then, once those are in, their predecessor slots.
+    if (i >= 16) __builtin_prefetch(&state[order[i - 16]]);
+    if (i >= 8) {
+      const NodeState& ahead = state[order[i - 8]];
+      __builtin_prefetch(preds + ahead.predBase);
+      __builtin_prefetch(&delta[order[i - 8]]);
+    }
+    const int32_t w = order[i];
     if (w == s) continue;
     const int32_t* base = preds + state[w].predBase;
     // delta[w] is re-read per cell: w can be its own predecessor.
