@@ -114,6 +114,34 @@ inline void RelaxMonotone(const FastGraph& graph, int32_t u, FastWorkspace& ws, 
   }
 }
 
+// RelaxMonotone without path counting, for a node whose cells lead to
+// distinct other nodes. No cell then sees the effect of another, so all
+// comparisons are made first, without branches (their outcome is data and
+// mispredicts often), and the improvements found are applied after, in cell
+// order; the queue orders by (distance, index) whatever the order of pushes.
+inline void RelaxDistinct(const FastGraph& graph, int32_t u, FastWorkspace& ws, RadixQueue& queue) {
+  NodeState* state = ws.state.data();
+  const double du = state[u].dist;
+  const FastCell* cells = graph.cells.data() + state[u].predBase;
+  for (uint32_t remaining = state[u].cellCount; remaining > 0;) {
+    const uint32_t count = std::min<uint32_t>(remaining, 64);
+    uint64_t better = 0;
+    for (uint32_t k = 0; k < count; ++k) {
+      const uint64_t xBits = std::bit_cast<uint64_t>(du + cells[k].length);
+      const uint64_t vBits = std::bit_cast<uint64_t>(state[cells[k].target].dist);
+      better |= uint64_t{vBits > xBits} << k;
+    }
+    for (uint64_t m = better; m != 0; m &= m - 1) {
+      const FastCell& cell = cells[std::countr_zero(m)];
+      const double x = du + cell.length;
+      state[cell.target].dist = x;
+      queue.Push(x, cell.target);
+    }
+    cells += count;
+    remaining -= count;
+  }
+}
+
 template <bool kPaths>
 void SearchByRadix(const FastGraph& graph, int32_t s, FastWorkspace& ws) {
   NodeState* state = ws.state.data();
@@ -136,10 +164,14 @@ void SearchByRadix(const FastGraph& graph, int32_t s, FastWorkspace& ws) {
   do {
     state[u].phase = kSettled;
     ws.order.push_back(u);
-    if (state[u].selfLoop != 0) {
-      RelaxCells<kPaths>(graph, u, ws, onReached);
-    } else {
+    // The branch-free form pays off without path counting only: with it,
+    // the second pass over ties costs more than the mispredictions saved.
+    if (!kPaths && state[u].cellShape == kCellsDistinct) {
+      RelaxDistinct(graph, u, ws, queue);
+    } else if (state[u].cellShape != kCellsSelfLoop) {
       RelaxMonotone<kPaths>(graph, u, ws, queue);
+    } else {
+      RelaxCells<kPaths>(graph, u, ws, onReached);
     }
     u = queue.Pop(isCurrent);
   } while (u >= 0);
@@ -179,7 +211,7 @@ void FastWorkspace_Init(FastWorkspace& ws, const FastGraph& graph) {
     ws.state[v].dist = ws.unreached;
     ws.state[v].predBase = static_cast<uint32_t>(graph.offsets[v]);
     ws.state[v].cellCount = static_cast<uint32_t>(graph.offsets[v + 1] - graph.offsets[v]);
-    ws.state[v].selfLoop = graph.selfLoop[v];
+    ws.state[v].cellShape = graph.cellShape[v];
   }
   ws.delta.assign(n, 0.0);
   ws.preds.assign(graph.cells.size(), 0);

@@ -31,7 +31,7 @@ struct alignas(32) NodeState {
   int32_t predCount = 0;
   uint32_t cellCount = 0;  // fixed per graph
   uint8_t phase = kUntouched;
-  uint8_t selfLoop = 0;    // fixed per graph: 1 if a cell leads back to the node
+  uint8_t cellShape = 0;   // fixed per graph, as in FastGraph
 };
 
 struct FastWorkspace {

@@ -11,13 +11,20 @@ FastGraph FastGraph_Build(const EdgeGraph& graph, LengthRule rule) {
     fast.offsets[u + 1] = fast.offsets[u] + degree;
   }
   fast.cells.resize(fast.offsets[n]);
-  fast.selfLoop.assign(n, 0);
+  fast.cellShape.assign(n, kCellsDistinct);
+  std::vector<uint64_t> seenFrom(n, UINT64_MAX);  // the last node whose list showed each target
   for (size_t u = 0; u < n; ++u) {
     uint64_t k = fast.offsets[u];
     for (const List_Cell* c = graph.heads[u]; c != nullptr; c = c->next, ++k) {
       const double length = CellLength(c->weight, rule);
       fast.cells[k] = FastCell{length, c->node};
-      if (c->node == static_cast<int32_t>(u)) fast.selfLoop[u] = 1;
+      const auto v = static_cast<size_t>(c->node);
+      if (v == u) {
+        fast.cellShape[u] = kCellsSelfLoop;
+      } else if (seenFrom[v] == u && fast.cellShape[u] == kCellsDistinct) {
+        fast.cellShape[u] = kCellsRepeated;
+      }
+      seenFrom[v] = u;
       if (!(length >= 0.0)) fast.heapOrderSafe = false;
     }
   }

@@ -16,11 +16,19 @@ struct FastCell {
   int32_t target;
 };
 
+enum : uint8_t {
+  kCellsDistinct = 0,  // no self-loop, no neighbour twice
+  kCellsRepeated = 1,  // no self-loop, some neighbour twice
+  kCellsSelfLoop = 2,  // some cell leads back to the node
+};
+
 struct FastGraph {
   int32_t nodeCount = 0;           // the named indices 0 .. nodeCount-1
   std::vector<uint64_t> offsets;   // nodeCount + 1; cells of u: offsets[u] .. offsets[u+1]-1
   std::vector<FastCell> cells;
-  std::vector<uint8_t> selfLoop;   // 1 for nodes with a cell to themselves
+  // How each node's cells may be relaxed: kCellsDistinct when they lead to
+  // distinct other nodes, so no cell sees another's effect.
+  std::vector<uint8_t> cellShape;
   // True when every length is >= 0 and not NaN: then a heap keyed on
   // (distance, index) settles nodes in the linear scan's order.
   bool heapOrderSafe = true;

@@ -160,6 +160,37 @@ TEST(Differential, LargerGraphsExerciseTheHeap) {
   }
 }
 
+// Hubs with more than 64 distinct neighbours, so cells are compared in
+// several blocks, next to nodes that list a neighbour twice.
+TEST(Differential, HubsWithManyNeighbours) {
+  std::mt19937_64 rng(64);
+  for (int round = 0; round < 3; ++round) {
+    std::string text;
+    const int leaves = 60 + 40 * round;  // 60, 100 and 140 neighbours
+    for (int k = 0; k < leaves; ++k) {
+      text.append("hub n").append(std::to_string(k)).append(" ");
+      text.append(kTieWeights[rng() % std::size(kTieWeights)]).append("\n");
+    }
+    text.append("n1 n2 1\nn1 n2 0.5\nn3 n3 0\n");
+    text += MakeGraph(rng, GraphShape{leaves, leaves, 0, false});
+    const std::string label = "hub round " + std::to_string(round);
+    ExpectSameBitsInEngines(text, Deliverable::Anybridge, LENGTH_STORED, label);
+    ExpectSameBitsInEngines(text, Deliverable::Anypairs, LENGTH_STORED, label + " raw");
+    ExpectSameEverywhere(text, label);
+  }
+}
+
+TEST(FastGraph, CellShapeTellsHowANodeMayBeRelaxed) {
+  TempFile file("a b 1\na c 1\nb c 1\nb c 2\nd d 1\nd a 1\n");
+  RunSettings settings = SettingsWithPath(Deliverable::Anypairs, file.path());
+  settings.nodeCapacity = 10;
+  const EdgeGraph graph = EdgeGraph_Load(settings);
+  const FastGraph fast = FastGraph_Build(graph, LENGTH_STORED);
+  // a: b, c, d; b: a, c, c; c: a, b, b; d: d, d, a.
+  const std::vector<uint8_t> expected = {kCellsDistinct, kCellsRepeated, kCellsRepeated, kCellsSelfLoop};
+  EXPECT_EQ(expected, fast.cellShape);
+}
+
 TEST(Differential, PathCountsPastTwoToThe31And53) {
   std::mt19937_64 rng(99);
   for (int round = 0; round < 3; ++round) {
