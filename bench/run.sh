@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 RUNS=${RUNS:-3}                                # timed runs per cell; the median is shown
 SIZES=${SIZES:-"1000 4000 17039"}
 KINDS=${KINDS:-"social road er"}
-PAIRS_SIZES=${PAIRS_SIZES:-$SIZES}             # sizes at which anypairs is timed too
+PAIRS_SIZES=${PAIRS_SIZES-$SIZES}              # sizes at which anypairs is timed too (empty: none)
 BRIDGE_PEERS=${BRIDGE_PEERS:-"boost_brandes igraph_betweenness"}
 PAIRS_PEERS=${PAIRS_PEERS:-"boost_apsp igraph_apsp"}
 THREADS=${THREADS:-"1 2"}                      # CPUs given to our programs (taskset)
