@@ -155,9 +155,9 @@ void SearchByRadix(const FastGraph& graph, int32_t s, FastWorkspace& ws) {
     if (sv.phase == kSettled || std::bit_cast<uint64_t>(sv.dist) != key) return false;
     // A current entry is among the smallest: its node is settled soon, so
     // its cells are fetched now, behind the work before it.
-    const char* first = reinterpret_cast<const char*>(cells + sv.predBase);
-    __builtin_prefetch(first);
-    __builtin_prefetch(first + 64);
+    const auto first = reinterpret_cast<uintptr_t>(cells + sv.predBase);
+    __builtin_prefetch(reinterpret_cast<const void*>(first));
+    __builtin_prefetch(reinterpret_cast<const void*>(first + 64));  // may pass the end: a hint only
     return true;
   };
   int32_t u = s;
