@@ -14,12 +14,19 @@ void ResetTouched(FastWorkspace& ws) {
     NodeState& st = ws.state[v];
     st.dist = ws.unreached;
     st.sigma = 0.0;
-    st.predCount = 0;
     st.phase = kUntouched;
     ws.delta[v] = 0.0;
   }
   ws.order.clear();
   ws.touched.clear();
+  ws.linkCount = 0;
+}
+
+// Records u as v's newest predecessor.
+inline void AddPredecessor(FastWorkspace& ws, NodeState& sv, int32_t u) {
+  const auto link = static_cast<int32_t>(ws.linkCount++);
+  ws.links[static_cast<size_t>(link)] = PredLink{u, sv.predHead};
+  sv.predHead = link;
 }
 
 // Relaxes every cell of u in list order, exactly as the reference does.
@@ -31,12 +38,11 @@ template <bool kPaths, class OnReached>
 inline void RelaxCells(const FastGraph& graph, int32_t u, FastWorkspace& ws,
                        OnReached&& onReached) {
   NodeState* state = ws.state.data();
-  int32_t* preds = ws.preds.data();
   const double unreached = ws.unreached;
   const NodeState& su = state[u];
   double du = su.dist;
   double sigmaU = su.sigma;
-  const FastCell* cell = graph.cells.data() + su.predBase;
+  const FastCell* cell = graph.cells.data() + su.cellBase;
   const FastCell* const end = cell + su.cellCount;
   for (; cell != end; ++cell) {
     const int32_t v = cell->target;
@@ -47,7 +53,7 @@ inline void RelaxCells(const FastGraph& graph, int32_t u, FastWorkspace& ws,
       const bool wasUnreached = sv.dist == unreached;
       sv.dist = x;
       if constexpr (kPaths) {
-        sv.predCount = 0;
+        sv.predHead = -1;
         sv.sigma = 0.0;
       }
       onReached(v, x, wasUnreached);
@@ -57,8 +63,7 @@ inline void RelaxCells(const FastGraph& graph, int32_t u, FastWorkspace& ws,
       // stands, which this very cell may have lowered.
       if constexpr (kPaths) {
         if (AddOrdered(su.dist, length) == sv.dist) {
-          preds[sv.predBase + static_cast<uint32_t>(sv.predCount)] = u;
-          sv.predCount += 1;
+          AddPredecessor(ws, sv, u);
           sv.sigma = sv.sigma + su.sigma;
         }
       }
@@ -68,8 +73,7 @@ inline void RelaxCells(const FastGraph& graph, int32_t u, FastWorkspace& ws,
     }
     if constexpr (kPaths) {
       if (x == sv.dist) {
-        preds[sv.predBase + static_cast<uint32_t>(sv.predCount)] = u;
-        sv.predCount += 1;
+        AddPredecessor(ws, sv, u);
         sv.sigma = sv.sigma + sigmaU;
       }
     }
@@ -84,10 +88,9 @@ inline void RelaxCells(const FastGraph& graph, int32_t u, FastWorkspace& ws,
 template <bool kPaths>
 inline void RelaxMonotone(const FastGraph& graph, int32_t u, FastWorkspace& ws, RadixQueue& queue) {
   NodeState* state = ws.state.data();
-  int32_t* preds = ws.preds.data();
   const double du = state[u].dist;
   const double sigmaU = state[u].sigma;
-  const FastCell* cell = graph.cells.data() + state[u].predBase;
+  const FastCell* cell = graph.cells.data() + state[u].cellBase;
   const FastCell* const end = cell + state[u].cellCount;
   for (; cell != end; ++cell) {
     const int32_t v = cell->target;
@@ -99,15 +102,14 @@ inline void RelaxMonotone(const FastGraph& graph, int32_t u, FastWorkspace& ws, 
       sv.dist = x;
       vBits = xBits;
       if constexpr (kPaths) {
-        sv.predCount = 0;
+        sv.predHead = -1;
         sv.sigma = 0.0;
       }
       queue.Push(x, v);
     }
     if constexpr (kPaths) {
       if (vBits == xBits) {
-        preds[sv.predBase + static_cast<uint32_t>(sv.predCount)] = u;
-        sv.predCount += 1;
+        AddPredecessor(ws, sv, u);
         sv.sigma = sv.sigma + sigmaU;
       }
     }
@@ -122,7 +124,7 @@ inline void RelaxMonotone(const FastGraph& graph, int32_t u, FastWorkspace& ws, 
 inline void RelaxDistinct(const FastGraph& graph, int32_t u, FastWorkspace& ws, RadixQueue& queue) {
   NodeState* state = ws.state.data();
   const double du = state[u].dist;
-  const FastCell* cells = graph.cells.data() + state[u].predBase;
+  const FastCell* cells = graph.cells.data() + state[u].cellBase;
   for (uint32_t remaining = state[u].cellCount; remaining > 0;) {
     const uint32_t count = std::min<uint32_t>(remaining, 64);
     uint64_t better = 0;
@@ -155,7 +157,7 @@ void SearchByRadix(const FastGraph& graph, int32_t s, FastWorkspace& ws) {
     if (sv.phase == kSettled || std::bit_cast<uint64_t>(sv.dist) != key) return false;
     // A current entry is among the smallest: its node is settled soon, so
     // its cells are fetched now, behind the work before it.
-    const auto first = reinterpret_cast<uintptr_t>(cells + sv.predBase);
+    const auto first = reinterpret_cast<uintptr_t>(cells + sv.cellBase);
     __builtin_prefetch(reinterpret_cast<const void*>(first));
     __builtin_prefetch(reinterpret_cast<const void*>(first + 64));  // may pass the end: a hint only
     return true;
@@ -204,17 +206,18 @@ void SearchByScan(const FastGraph& graph, int32_t s, FastWorkspace& ws) {
 
 void FastWorkspace_Init(FastWorkspace& ws, const FastGraph& graph) {
   const auto n = static_cast<size_t>(graph.nodeCount);
-  if (graph.cells.size() > UINT32_MAX) throw std::bad_alloc();
+  if (graph.cells.size() > INT32_MAX) throw std::bad_alloc();
   ws.unreached = graph.heapOrderSafe ? -std::numeric_limits<double>::infinity() : UNREACHED;
   ws.state.assign(n, NodeState{});
   for (size_t v = 0; v < n; ++v) {
     ws.state[v].dist = ws.unreached;
-    ws.state[v].predBase = static_cast<uint32_t>(graph.offsets[v]);
+    ws.state[v].cellBase = static_cast<uint32_t>(graph.offsets[v]);
     ws.state[v].cellCount = static_cast<uint32_t>(graph.offsets[v + 1] - graph.offsets[v]);
     ws.state[v].cellShape = graph.cellShape[v];
   }
   ws.delta.assign(n, 0.0);
-  ws.preds.assign(graph.cells.size(), 0);
+  ws.links.resize(graph.cells.size());
+  ws.linkCount = 0;
   ws.scanQueue.Init(graph.nodeCount);
   ws.order.clear();
   ws.touched.clear();
@@ -226,6 +229,7 @@ void Fast_Search(const FastGraph& graph, int32_t s, SearchMode mode, FastWorkspa
   assert(0 <= s && s < graph.nodeCount);
   ResetTouched(ws);
   ws.state[s].dist = 0.0;
+  ws.state[s].predHead = -1;
   const bool paths = mode == SEARCH_PATHS;
   if (paths) ws.state[s].sigma = 1.0;
   if (graph.heapOrderSafe) {

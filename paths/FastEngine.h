@@ -22,16 +22,24 @@ constexpr uint8_t kOpen = 1;     // reached, not settled (scan policy only)
 constexpr uint8_t kSettled = 2;
 
 // What a search reads and writes about one node, in one 32-byte record so
-// that it touches a single cache line. The node's cells and predecessor
-// slots share their position: cells[predBase .. predBase+cellCount-1].
+// that it touches a single cache line. The node's cells are
+// cells[cellBase .. cellBase+cellCount-1].
 struct alignas(32) NodeState {
   double dist = UNREACHED;
   double sigma = 0.0;
-  uint32_t predBase = 0;   // fixed per graph
-  int32_t predCount = 0;
+  uint32_t cellBase = 0;   // fixed per graph
+  int32_t predHead = -1;   // newest predecessor link; valid once reached
   uint32_t cellCount = 0;  // fixed per graph
   uint8_t phase = kUntouched;
   uint8_t cellShape = 0;   // fixed per graph, as in FastGraph
+};
+
+// A recorded predecessor and the link recorded before it for the same node.
+// Links are appended as ties are found, so a search writes them in sequence
+// rather than into per-node slots all over memory.
+struct PredLink {
+  int32_t node;
+  int32_t next;
 };
 
 struct FastWorkspace {
@@ -41,7 +49,8 @@ struct FastWorkspace {
   double unreached = UNREACHED;
   std::vector<NodeState> state;
   std::vector<double> delta;     // dependencies, filled by the accumulation
-  std::vector<int32_t> preds;    // node v's predecessors from slot predBase on, oldest first
+  std::vector<PredLink> links;   // this search's predecessor links, one at most per cell
+  size_t linkCount = 0;
   std::vector<int32_t> order;    // settle order: the settle stack, bottom first
   std::vector<int32_t> touched;  // every node given a distance (scan policy)
   RadixQueue queue;               // selection when no length is negative or NaN
@@ -50,7 +59,7 @@ struct FastWorkspace {
 };
 
 // Sizes a workspace for graph; every node starts untouched. Throws
-// std::bad_alloc for graphs of 2^32 cells or more.
+// std::bad_alloc for graphs of 2^31 cells or more.
 void FastWorkspace_Init(FastWorkspace& ws, const FastGraph& graph);
 
 // One search from s. Path mode also counts paths and records predecessors.
@@ -65,23 +74,23 @@ template <class AddScore>
 void Fast_Accumulate(int32_t s, FastWorkspace& ws, AddScore&& add) {
   const NodeState* state = ws.state.data();
   double* delta = ws.delta.data();
-  const int32_t* preds = ws.preds.data();
+  const PredLink* links = ws.links.data();
   const int32_t* order = ws.order.data();
   for (size_t i = ws.order.size(); i-- > 0;) {
     // The walk jumps through the graph: fetch the records of nodes a few
-    // steps ahead, then, once those are in, their predecessor slots.
+    // steps ahead, then, once those are in, their newest links.
     if (i >= 16) __builtin_prefetch(&state[order[i - 16]]);
     if (i >= 8) {
       const NodeState& ahead = state[order[i - 8]];
-      __builtin_prefetch(preds + ahead.predBase);
+      if (ahead.predHead >= 0) __builtin_prefetch(links + ahead.predHead);
       __builtin_prefetch(&delta[order[i - 8]]);
     }
     const int32_t w = order[i];
     if (w == s) continue;
-    const int32_t* base = preds + state[w].predBase;
-    // delta[w] is re-read per cell: w can be its own predecessor.
-    for (int32_t k = state[w].predCount; k-- > 0;) {
-      const int32_t v = base[k];
+    // Newest predecessor first. delta[w] is re-read per link: w can be its
+    // own predecessor.
+    for (int32_t k = state[w].predHead; k >= 0; k = links[k].next) {
+      const int32_t v = links[k].node;
       delta[v] = ShareOrdered(delta[w], state[v].sigma, state[w].sigma, delta[v]);
     }
     add(w, delta[w]);
