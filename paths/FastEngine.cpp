@@ -85,8 +85,8 @@ inline void RelaxCells(const FastGraph& graph, int32_t u, FastWorkspace& ws,
 // (-infinity) has the largest bit pattern, so "dist[v] > x or unreached" is
 // one unsigned comparison of bit patterns, equal bits mean equal distances,
 // and u's own values cannot change under it.
-template <bool kPaths>
-inline void RelaxMonotone(const FastGraph& graph, int32_t u, FastWorkspace& ws, RadixQueue& queue) {
+template <bool kPaths, class Queue>
+inline void RelaxMonotone(const FastGraph& graph, int32_t u, FastWorkspace& ws, Queue& queue) {
   NodeState* state = ws.state.data();
   const double du = state[u].dist;
   const double sigmaU = state[u].sigma;
@@ -121,7 +121,8 @@ inline void RelaxMonotone(const FastGraph& graph, int32_t u, FastWorkspace& ws, 
 // comparisons are made first, without branches (their outcome is data and
 // mispredicts often), and the improvements found are applied after, in cell
 // order; the queue orders by (distance, index) whatever the order of pushes.
-inline void RelaxDistinct(const FastGraph& graph, int32_t u, FastWorkspace& ws, RadixQueue& queue) {
+template <class Queue>
+inline void RelaxDistinct(const FastGraph& graph, int32_t u, FastWorkspace& ws, Queue& queue) {
   NodeState* state = ws.state.data();
   const double du = state[u].dist;
   const FastCell* cells = graph.cells.data() + state[u].cellBase;
@@ -144,39 +145,73 @@ inline void RelaxDistinct(const FastGraph& graph, int32_t u, FastWorkspace& ws, 
   }
 }
 
+// Settles u: marks it, stacks it and relaxes its cells into queue.
+template <bool kPaths, class Queue>
+inline void Settle(const FastGraph& graph, int32_t u, FastWorkspace& ws, Queue& queue) {
+  NodeState& su = ws.state[u];
+  su.phase = kSettled;
+  ws.order.push_back(u);
+  // The branch-free form pays off without path counting only: with it,
+  // the second pass over ties costs more than the mispredictions saved.
+  if (!kPaths && su.cellShape == kCellsDistinct) {
+    RelaxDistinct(graph, u, ws, queue);
+  } else if (su.cellShape != kCellsSelfLoop) {
+    RelaxMonotone<kPaths>(graph, u, ws, queue);
+  } else {
+    // Lengths are >= 0 here, so an improved node is never a settled one.
+    RelaxCells<kPaths>(graph, u, ws, [&](int32_t v, double x, bool) { queue.Push(x, v); });
+  }
+}
+
+
+// A node about to be settled: its cells are fetched now, behind the work
+// before it.
+inline void FetchCells(const FastGraph& graph, const FastWorkspace& ws, int32_t v) {
+  const auto first = reinterpret_cast<uintptr_t>(graph.cells.data() + ws.state[v].cellBase);
+  __builtin_prefetch(reinterpret_cast<const void*>(first));
+  __builtin_prefetch(reinterpret_cast<const void*>(first + 64));  // may pass the end: a hint only
+}
+
+// A search starts on the heap, which suits frontiers of a few hundred nodes,
+// as in sparse graphs spread over a plane. Once the frontier outgrows
+// ws.heapLimit, its entries move to the radix queue for the rest of the
+// search: on wide frontiers full of equal distances that queue does less
+// work per node than a deep heap. Both settle nodes in the same order. Each
+// phase is a function of its own, so that neither loop's code is shaped by
+// the other's.
+//
+// Searches from s on the heap while the frontier stays within ws.heapLimit.
+// Returns false when the search is complete, true when the frontier has
+// outgrown the heap, its entries still in it.
 template <bool kPaths>
-void SearchByRadix(const FastGraph& graph, int32_t s, FastWorkspace& ws) {
-  NodeState* state = ws.state.data();
-  RadixQueue& queue = ws.queue;
-  queue.Clear();
-  // Lengths are >= 0 here, so an improved node is never a settled one.
-  auto onReached = [&](int32_t v, double x, bool) { queue.Push(x, v); };
-  const FastCell* cells = graph.cells.data();
+[[gnu::noinline]] bool SearchOnHeap(const FastGraph& graph, int32_t s, FastWorkspace& ws) {
+  HeapQueue& heap = ws.heap;
+  for (int32_t u = s;;) {
+    Settle<kPaths>(graph, u, ws, heap);
+    if (heap.Size() > ws.heapLimit) return true;
+    u = heap.Pop();
+    if (u < 0) return false;
+    if (!heap.Empty()) FetchCells(graph, ws, heap.Top());
+  }
+}
+
+// Completes a search with the entries left in the heap, on the radix queue.
+template <bool kPaths>
+[[gnu::noinline]] void SearchOnRadix(const FastGraph& graph, FastWorkspace& ws) {
+  RadixQueue& radix = ws.radix;
+  radix.Clear();
+  ws.heap.Drain([&](double dist, int32_t v) { radix.Push(dist, v); });
+  const NodeState* state = ws.state.data();
   auto isCurrent = [&](int32_t v, uint64_t key) {
-    const NodeState& sv = state[v];
-    if (sv.phase == kSettled || std::bit_cast<uint64_t>(sv.dist) != key) return false;
-    // A current entry is among the smallest: its node is settled soon, so
-    // its cells are fetched now, behind the work before it.
-    const auto first = reinterpret_cast<uintptr_t>(cells + sv.cellBase);
-    __builtin_prefetch(reinterpret_cast<const void*>(first));
-    __builtin_prefetch(reinterpret_cast<const void*>(first + 64));  // may pass the end: a hint only
-    return true;
+    return state[v].phase != kSettled && std::bit_cast<uint64_t>(state[v].dist) == key;
   };
-  int32_t u = s;
-  do {
-    state[u].phase = kSettled;
-    ws.order.push_back(u);
-    // The branch-free form pays off without path counting only: with it,
-    // the second pass over ties costs more than the mispredictions saved.
-    if (!kPaths && state[u].cellShape == kCellsDistinct) {
-      RelaxDistinct(graph, u, ws, queue);
-    } else if (state[u].cellShape != kCellsSelfLoop) {
-      RelaxMonotone<kPaths>(graph, u, ws, queue);
-    } else {
-      RelaxCells<kPaths>(graph, u, ws, onReached);
-    }
-    u = queue.Pop(isCurrent);
-  } while (u >= 0);
+  auto fetchAhead = [&](int32_t v) { FetchCells(graph, ws, v); };
+  for (int32_t u; (u = radix.Pop(isCurrent, fetchAhead)) >= 0;) Settle<kPaths>(graph, u, ws, radix);
+}
+
+template <bool kPaths>
+void SearchByFrontier(const FastGraph& graph, int32_t s, FastWorkspace& ws) {
+  if (SearchOnHeap<kPaths>(graph, s, ws)) SearchOnRadix<kPaths>(graph, ws);
 }
 
 template <bool kPaths>
@@ -222,7 +257,8 @@ void FastWorkspace_Init(FastWorkspace& ws, const FastGraph& graph) {
   ws.order.clear();
   ws.touched.clear();
   ws.order.reserve(n);
-  ws.queue.Init(graph.nodeCount);
+  ws.heap.Init(graph.nodeCount);
+  ws.radix.Init(graph.nodeCount);
 }
 
 void Fast_Search(const FastGraph& graph, int32_t s, SearchMode mode, FastWorkspace& ws) {
@@ -233,7 +269,7 @@ void Fast_Search(const FastGraph& graph, int32_t s, SearchMode mode, FastWorkspa
   const bool paths = mode == SEARCH_PATHS;
   if (paths) ws.state[s].sigma = 1.0;
   if (graph.heapOrderSafe) {
-    paths ? SearchByRadix<true>(graph, s, ws) : SearchByRadix<false>(graph, s, ws);
+    paths ? SearchByFrontier<true>(graph, s, ws) : SearchByFrontier<false>(graph, s, ws);
   } else {
     paths ? SearchByScan<true>(graph, s, ws) : SearchByScan<false>(graph, s, ws);
   }

@@ -2,9 +2,9 @@
 // producing identical doubles, over compressed adjacency arrays with
 // per-thread workspaces that a source only touches where it reaches.
 //
-// Selection policy: when every length is >= 0 and not NaN, a monotone radix
-// queue ordered by (distance, index) settles nodes in exactly the reference
-// scan's order. Otherwise distances can fall, turn NaN or hit the UNREACHED
+// Selection policy: when every length is >= 0 and not NaN, a heap and then,
+// on wide frontiers, a monotone radix queue, both ordered by (distance,
+// index), settle nodes in exactly the reference scan's order. Otherwise distances can fall, turn NaN or hit the UNREACHED
 // sentinel, and a queue that models the scan's own rule takes over.
 #pragma once
 
@@ -13,6 +13,7 @@
 
 #include "paths/FastGraph.h"
 #include "paths/OrderedMath.h"
+#include "paths/HeapQueue.h"
 #include "paths/RadixQueue.h"
 #include "paths/ScanQueue.h"
 
@@ -20,6 +21,10 @@
 constexpr uint8_t kUntouched = 0;
 constexpr uint8_t kOpen = 1;     // reached, not settled (scan policy only)
 constexpr uint8_t kSettled = 2;
+
+// Frontiers up to this many nodes stay on the heap (measured: a few hundred
+// nodes fit in the first-level cache; beyond that the radix queue wins).
+constexpr int32_t kDefaultHeapLimit = 256;
 
 // What a search reads and writes about one node, in one 32-byte record so
 // that it touches a single cache line. The node's cells are
@@ -53,7 +58,12 @@ struct FastWorkspace {
   size_t linkCount = 0;
   std::vector<int32_t> order;    // settle order: the settle stack, bottom first
   std::vector<int32_t> touched;  // every node given a distance (scan policy)
-  RadixQueue queue;               // selection when no length is negative or NaN
+  HeapQueue heap;                 // selection when no length is negative or NaN:
+  RadixQueue radix;               // the heap first, the radix queue on wide frontiers
+  // The frontier size at which a search moves from the heap to the radix
+  // queue. Both give the same order, so this tunes speed only; tests lower
+  // it to make searches move early.
+  int32_t heapLimit = kDefaultHeapLimit;
   ScanQueue scanQueue;            // selection otherwise
   std::vector<int32_t> rows;     // scratch for distance rows
 };

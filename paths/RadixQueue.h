@@ -44,9 +44,10 @@ class RadixQueue {
 
   // Takes out the entry with the smallest (distance, node) for which
   // isCurrent(node, distanceBits) holds, dropping the others met on the way.
-  // Returns -1 when none is left.
-  template <class IsCurrent>
-  int32_t Pop(IsCurrent&& isCurrent) {
+  // Returns -1 when none is left. fetchAhead(node) is told of each current
+  // entry of a bucket being emptied: those come out soon.
+  template <class IsCurrent, class FetchAhead>
+  int32_t Pop(IsCurrent&& isCurrent, FetchAhead&& fetchAhead) {
     for (;;) {
       if (lone_ != kNone) {
         const int32_t node = lone_;
@@ -58,7 +59,7 @@ class RadixQueue {
         if (isCurrent(node, last_)) return node;
       }
       if (levelMask_ == 0) return kNone;
-      Refill(isCurrent);
+      Refill(isCurrent, fetchAhead);
     }
   }
 
@@ -103,8 +104,8 @@ class RadixQueue {
   // Empties the first non-empty bucket: its smallest live key becomes last_,
   // and its live entries, which agree with that key above the bucket's
   // level, move to lower levels or to the side set.
-  template <class IsCurrent>
-  void Refill(IsCurrent& isCurrent) {
+  template <class IsCurrent, class FetchAhead>
+  void Refill(IsCurrent& isCurrent, FetchAhead& fetchAhead) {
     const auto level = static_cast<size_t>(std::countr_zero(levelMask_));
     const auto digit = static_cast<size_t>(std::countr_zero(digitMask_[level]));
     std::vector<Entry>& bucket = buckets_[level * kDigits + digit];
@@ -114,6 +115,7 @@ class RadixQueue {
     uint64_t smallest = UINT64_MAX;
     for (const Entry& e : bucket) {
       if (!isCurrent(e.node, e.key)) continue;
+      fetchAhead(e.node);
       bucket[live++] = e;
       smallest = std::min(smallest, e.key);
     }

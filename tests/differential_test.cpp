@@ -87,7 +87,9 @@ bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 // Below the six printed decimals: every distance, count, dependency and score
 // of the fast engine must carry the reference's exact bits, and nodes must
-// settle in the same order.
+// settle in the same order, with and without path counting. Each source is
+// searched with the default heap limit, with the radix queue from the start, and with a move from heap to
+// radix queue early in the search.
 void ExpectSameBitsInEngines(const std::string& text, Deliverable which, LengthRule rule,
                              const std::string& label) {
   TempFile file(text);
@@ -96,33 +98,57 @@ void ExpectSameBitsInEngines(const std::string& text, Deliverable which, LengthR
   const EdgeGraph graph = EdgeGraph_Load(settings);
   const int32_t n = graph.nameCount;
   const FastGraph fast = FastGraph_Build(graph, rule);
-  FastWorkspace ws;
-  FastWorkspace_Init(ws, fast);
+  const int32_t heapLimits[] = {kDefaultHeapLimit, 0, 2};
+  std::vector<FastWorkspace> workspaces(std::size(heapLimits));
+  for (size_t k = 0; k < workspaces.size(); ++k) {
+    FastWorkspace_Init(workspaces[k], fast);
+    workspaces[k].heapLimit = heapLimits[k];
+  }
   SourcePass pass;
   std::vector<double> referenceScores(static_cast<size_t>(n), 0.0);
-  std::vector<double> fastScores(static_cast<size_t>(n), 0.0);
+  std::vector<std::vector<double>> fastScores(workspaces.size(),
+                                              std::vector<double>(static_cast<size_t>(n), 0.0));
+  auto where = [&](size_t k, int32_t s) {
+    return label + " heap limit " + std::to_string(heapLimits[k]) + " source " + std::to_string(s);
+  };
   for (int32_t s = 0; s < n; ++s) {
-    Path_Search(graph, n, s, SEARCH_PATHS, rule, pass);
-    Fast_Search(fast, s, SEARCH_PATHS, ws);
-    std::vector<int32_t> referenceOrder;
-    for (const Stack_Cell* c = pass.stack; c != nullptr; c = c->next) referenceOrder.push_back(c->node);
-    const std::vector<int32_t> fastOrder(ws.order.rbegin(), ws.order.rend());
-    ASSERT_EQ(referenceOrder, fastOrder) << label << " source " << s;
-    for (int32_t v = 0; v < n; ++v) {
-      const NodeState& st = ws.state[static_cast<size_t>(v)];
-      ASSERT_EQ(pass.settled[v] != 0, st.phase == kSettled) << label << " node " << v;
-      if (pass.settled[v] == 0) continue;
-      ASSERT_TRUE(SameBits(pass.dist[v], st.dist)) << label << " source " << s << " node " << v;
-      ASSERT_TRUE(SameBits(pass.sigma[v], st.sigma)) << label << " source " << s << " node " << v;
+    // Distances only first, then with paths, whose pass the accumulation uses.
+    for (const SearchMode mode : {SEARCH_DISTANCES, SEARCH_PATHS}) {
+      Path_Search(graph, n, s, mode, rule, pass);
+      const bool paths = mode == SEARCH_PATHS;
+      // Only path mode stacks the settled nodes.
+      std::vector<int32_t> referenceOrder;
+      for (const Stack_Cell* c = pass.stack; c != nullptr; c = c->next) referenceOrder.push_back(c->node);
+      for (size_t k = 0; k < workspaces.size(); ++k) {
+        FastWorkspace& ws = workspaces[k];
+        Fast_Search(fast, s, mode, ws);
+        const std::string at = where(k, s) + (paths ? " paths" : " distances");
+        if (paths) {
+          const std::vector<int32_t> fastOrder(ws.order.rbegin(), ws.order.rend());
+          ASSERT_EQ(referenceOrder, fastOrder) << at;
+        }
+        for (int32_t v = 0; v < n; ++v) {
+          const NodeState& st = ws.state[static_cast<size_t>(v)];
+          ASSERT_EQ(pass.settled[v] != 0, st.phase == kSettled) << at << " node " << v;
+          if (pass.settled[v] == 0) continue;
+          ASSERT_TRUE(SameBits(pass.dist[v], st.dist)) << at << " node " << v;
+          if (paths) {
+            ASSERT_TRUE(SameBits(pass.sigma[v], st.sigma)) << at << " node " << v;
+          }
+        }
+      }
     }
     Path_Accumulate(pass, n, s, referenceScores);
-    Fast_Accumulate(s, ws, [&](int32_t w, double value) {
-      double& score = fastScores[static_cast<size_t>(w)];
-      score = AddOrdered(value, score);
-    });
-    for (int32_t v = 0; v < n; ++v) {
-      ASSERT_TRUE(SameBits(referenceScores[static_cast<size_t>(v)], fastScores[static_cast<size_t>(v)]))
-          << label << " after source " << s << " node " << v;
+    for (size_t k = 0; k < workspaces.size(); ++k) {
+      std::vector<double>& scores = fastScores[k];
+      Fast_Accumulate(s, workspaces[k], [&](int32_t w, double value) {
+        double& score = scores[static_cast<size_t>(w)];
+        score = AddOrdered(value, score);
+      });
+      for (int32_t v = 0; v < n; ++v) {
+        ASSERT_TRUE(SameBits(referenceScores[static_cast<size_t>(v)], scores[static_cast<size_t>(v)]))
+            << where(k, s) << " node " << v;
+      }
     }
   }
 }
@@ -161,19 +187,19 @@ TEST(Differential, LargerGraphsExerciseTheHeap) {
 }
 
 // Hubs with more than 64 distinct neighbours, so cells are compared in
-// several blocks, next to nodes that list a neighbour twice.
+// several blocks, next to nodes that list a neighbour twice. The largest hub
+// widens the frontier past the default heap limit.
 TEST(Differential, HubsWithManyNeighbours) {
   std::mt19937_64 rng(64);
-  for (int round = 0; round < 3; ++round) {
+  for (const int leaves : {60, 100, 140, kDefaultHeapLimit + 40}) {
     std::string text;
-    const int leaves = 60 + 40 * round;  // 60, 100 and 140 neighbours
     for (int k = 0; k < leaves; ++k) {
       text.append("hub n").append(std::to_string(k)).append(" ");
       text.append(kTieWeights[rng() % std::size(kTieWeights)]).append("\n");
     }
     text.append("n1 n2 1\nn1 n2 0.5\nn3 n3 0\n");
     text += MakeGraph(rng, GraphShape{leaves, leaves, 0, false});
-    const std::string label = "hub round " + std::to_string(round);
+    const std::string label = "hub of " + std::to_string(leaves);
     ExpectSameBitsInEngines(text, Deliverable::Anybridge, LENGTH_STORED, label);
     ExpectSameBitsInEngines(text, Deliverable::Anypairs, LENGTH_STORED, label + " raw");
     ExpectSameEverywhere(text, label);

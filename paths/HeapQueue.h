@@ -1,0 +1,123 @@
+// A 4-ary min-heap of (distance, node) entries, at most one per node, for
+// searches whose lengths are never negative or NaN. Pushing a node that is
+// already held lowers its entry in place, so the heap never holds stale
+// entries.
+//
+// An entry is one 128-bit integer, the distance's bit pattern above the node
+// index: for such distances the bit patterns order as the values do, so one
+// integer comparison orders entries by (distance, index), as the linear scan
+// selects. The four children of an entry share one 64-byte line.
+#pragma once
+
+#include <bit>
+#include <cassert>
+#include <cstdint>
+#include <vector>
+
+class HeapQueue {
+ public:
+  // Sized for node indices 0 .. nodeCount-1; the heap starts empty.
+  void Init(int32_t nodeCount) {
+    const auto n = static_cast<size_t>(nodeCount > 0 ? nodeCount : 1);
+    position_.assign(n, kAbsent);
+    storage_.assign(n + kLineEntries, 0);
+    // Entry 1, the first child of the root, starts a line; so does every
+    // later group of four siblings.
+    const auto address = reinterpret_cast<uintptr_t>(storage_.data() + 1);
+    entries_ = storage_.data() + (kLineBytes - address % kLineBytes) % kLineBytes / sizeof(Entry);
+    size_ = 0;
+  }
+
+  bool Empty() const { return size_ == 0; }
+  int32_t Size() const { return size_; }
+
+  // Holds node at dist: inserts it, or lowers its entry. A held node's new
+  // distance is never above its old one.
+  void Push(double dist, int32_t node) {
+    const Entry e = MakeEntry(std::bit_cast<uint64_t>(dist), node);
+    int32_t at = position_[static_cast<size_t>(node)];
+    if (at == kAbsent) at = size_++;
+    assert(at == size_ - 1 || e <= entries_[at]);
+    SiftUp(at, e);
+  }
+
+  // The node of the smallest entry. The heap must not be empty.
+  int32_t Top() const {
+    assert(!Empty());
+    return NodeOf(entries_[0]);
+  }
+
+  // Takes out the smallest entry and returns its node, or -1 when empty.
+  int32_t Pop() {
+    if (size_ == 0) return -1;
+    const int32_t node = NodeOf(entries_[0]);
+    position_[static_cast<size_t>(node)] = kAbsent;
+    if (--size_ > 0) SiftDown(entries_[size_]);
+    return node;
+  }
+
+  // Hands every entry to take(distance, node), in no particular order, and
+  // empties the heap.
+  template <class Take>
+  void Drain(Take&& take) {
+    for (int32_t i = 0; i < size_; ++i) {
+      const Entry e = entries_[i];
+      position_[static_cast<size_t>(NodeOf(e))] = kAbsent;
+      take(std::bit_cast<double>(static_cast<uint64_t>(e >> 64)), NodeOf(e));
+    }
+    size_ = 0;
+  }
+
+ private:
+  __extension__ using Entry = unsigned __int128;
+  static constexpr int32_t kAbsent = -1;
+  static constexpr size_t kLineBytes = 64;
+  static constexpr size_t kLineEntries = kLineBytes / sizeof(Entry);
+
+  static Entry MakeEntry(uint64_t distBits, int32_t node) {
+    return (Entry{distBits} << 64) | static_cast<uint32_t>(node);
+  }
+  static int32_t NodeOf(Entry e) { return static_cast<int32_t>(static_cast<uint32_t>(e)); }
+
+  void Place(int32_t at, Entry e) {
+    entries_[at] = e;
+    position_[static_cast<size_t>(NodeOf(e))] = at;
+  }
+
+  void SiftUp(int32_t at, Entry e) {
+    while (at > 0) {
+      const int32_t parent = (at - 1) / 4;
+      if (entries_[parent] <= e) break;
+      Place(at, entries_[parent]);
+      at = parent;
+    }
+    Place(at, e);
+  }
+
+  // Fills the hole at the root with e or with smaller children, downwards.
+  void SiftDown(Entry e) {
+    int32_t at = 0;
+    for (;;) {
+      const int32_t first = 4 * at + 1;
+      if (first >= size_) break;
+      const int32_t end = first + 4 < size_ ? first + 4 : size_;
+      int32_t least = first;
+      Entry leastEntry = entries_[first];
+      for (int32_t c = first + 1; c < end; ++c) {
+        if (entries_[c] < leastEntry) {
+          leastEntry = entries_[c];
+          least = c;
+        }
+      }
+      if (e <= leastEntry) break;
+      Place(at, leastEntry);
+      at = least;
+    }
+    Place(at, e);
+  }
+
+  std::vector<Entry> storage_;    // the entries, behind a few slots of alignment
+  Entry* entries_ = nullptr;      // entries_[0 .. size_-1], the heap
+  int32_t size_ = 0;
+  std::vector<int32_t> position_;  // per node: its entry's index, or kAbsent
+};
