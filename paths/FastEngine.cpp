@@ -116,45 +116,59 @@ inline void RelaxMonotone(const FastGraph& graph, int32_t u, FastWorkspace& ws, 
   }
 }
 
-// RelaxMonotone without path counting, for a node whose cells lead to
-// distinct other nodes. No cell then sees the effect of another, so all
-// comparisons are made first, without branches (their outcome is data and
-// mispredicts often), and the improvements found are applied after, in cell
-// order; the queue orders by (distance, index) whatever the order of pushes.
-template <class Queue>
+// RelaxMonotone for a node whose cells lead to distinct other nodes. No cell
+// then sees the effect of another, so all comparisons are made first,
+// without branches (their outcome is data and mispredicts often), and the
+// improvements and ties found are applied after, in cell order; the queue
+// orders by (distance, index) whatever the order of pushes.
+template <bool kPaths, class Queue>
 inline void RelaxDistinct(const FastGraph& graph, int32_t u, FastWorkspace& ws, Queue& queue) {
   NodeState* state = ws.state.data();
   const double du = state[u].dist;
+  const double sigmaU = state[u].sigma;
   const FastCell* cells = graph.cells.data() + state[u].cellBase;
   for (uint32_t remaining = state[u].cellCount; remaining > 0;) {
     const uint32_t count = std::min<uint32_t>(remaining, 64);
     uint64_t better = 0;
+    uint64_t tied = 0;  // better or equal: the cells that record a predecessor
     for (uint32_t k = 0; k < count; ++k) {
       const uint64_t xBits = std::bit_cast<uint64_t>(du + cells[k].length);
       const uint64_t vBits = std::bit_cast<uint64_t>(state[cells[k].target].dist);
       better |= uint64_t{vBits > xBits} << k;
+      if constexpr (kPaths) tied |= uint64_t{vBits >= xBits} << k;
     }
-    for (uint64_t m = better; m != 0; m &= m - 1) {
-      const FastCell& cell = cells[std::countr_zero(m)];
-      const double x = du + cell.length;
-      state[cell.target].dist = x;
-      queue.Push(x, cell.target);
+    for (uint64_t m = kPaths ? tied : better; m != 0; m &= m - 1) {
+      const auto k = static_cast<uint32_t>(std::countr_zero(m));
+      const FastCell& cell = cells[k];
+      NodeState& sv = state[cell.target];
+      if (!kPaths || ((better >> k) & 1) != 0) {
+        const double x = du + cell.length;
+        sv.dist = x;
+        if constexpr (kPaths) {
+          sv.predHead = -1;
+          sv.sigma = 0.0;
+        }
+        queue.Push(x, cell.target);
+      }
+      if constexpr (kPaths) {
+        AddPredecessor(ws, sv, u);
+        sv.sigma = sv.sigma + sigmaU;
+      }
     }
     cells += count;
     remaining -= count;
   }
 }
 
-// Settles u: marks it, stacks it and relaxes its cells into queue.
-template <bool kPaths, class Queue>
+// Settles u: marks it, stacks it and relaxes its cells into queue, with
+// RelaxDistinct where it applies if kCompareFirst.
+template <bool kPaths, bool kCompareFirst, class Queue>
 inline void Settle(const FastGraph& graph, int32_t u, FastWorkspace& ws, Queue& queue) {
   NodeState& su = ws.state[u];
   su.phase = kSettled;
   ws.order.push_back(u);
-  // The branch-free form pays off without path counting only: with it,
-  // the second pass over ties costs more than the mispredictions saved.
-  if (!kPaths && su.cellShape == kCellsDistinct) {
-    RelaxDistinct(graph, u, ws, queue);
+  if (kCompareFirst && su.cellShape == kCellsDistinct) {
+    RelaxDistinct<kPaths>(graph, u, ws, queue);
   } else if (su.cellShape != kCellsSelfLoop) {
     RelaxMonotone<kPaths>(graph, u, ws, queue);
   } else {
@@ -162,7 +176,6 @@ inline void Settle(const FastGraph& graph, int32_t u, FastWorkspace& ws, Queue& 
     RelaxCells<kPaths>(graph, u, ws, [&](int32_t v, double x, bool) { queue.Push(x, v); });
   }
 }
-
 
 // A node about to be settled: its cells are fetched now, behind the work
 // before it.
@@ -187,7 +200,7 @@ template <bool kPaths>
 [[gnu::noinline]] bool SearchOnHeap(const FastGraph& graph, int32_t s, FastWorkspace& ws) {
   HeapQueue& heap = ws.heap;
   for (int32_t u = s;;) {
-    Settle<kPaths>(graph, u, ws, heap);
+    Settle<kPaths, true>(graph, u, ws, heap);
     if (heap.Size() > ws.heapLimit) return true;
     u = heap.Pop();
     if (u < 0) return false;
@@ -206,7 +219,12 @@ template <bool kPaths>
     return state[v].phase != kSettled && std::bit_cast<uint64_t>(state[v].dist) == key;
   };
   auto fetchAhead = [&](int32_t v) { FetchCells(graph, ws, v); };
-  for (int32_t u; (u = radix.Pop(isCurrent, fetchAhead)) >= 0;) Settle<kPaths>(graph, u, ws, radix);
+  // Comparing first pays off in path mode only on small frontiers: on wide
+  // ones, full of ties, the second pass costs more than the mispredictions
+  // saved.
+  for (int32_t u; (u = radix.Pop(isCurrent, fetchAhead)) >= 0;) {
+    Settle<kPaths, !kPaths>(graph, u, ws, radix);
+  }
 }
 
 template <bool kPaths>
