@@ -1,7 +1,7 @@
 // libFuzzer target: arbitrary bytes as an edge-list file, run through the
 // loader and the anybridge and anypairs drivers with a small capacity. The
-// fast engine, on one and on two threads, must print byte for byte what the
-// reference prints, or fail with the same RunError. Any other exception, a
+// fast engine, on one and on two threads and with either selection queue,
+// must print byte for byte what the reference prints, or fail with the same RunError. Any other exception, a
 // difference, or output written before a failure aborts the run.
 #include <sys/mman.h>
 #include <unistd.h>
@@ -85,12 +85,18 @@ Outcome Run(Deliverable which, EngineChoice engine) {
 
 void Compare(Deliverable which, const char* label) {
   const Outcome expected = Run(which, EngineChoice{true, 1});
-  for (const unsigned threads : {1u, 2u}) {
-    const Outcome actual = Run(which, EngineChoice{false, threads});
+  // One and two threads; then searches that move from the heap to the radix
+  // queue at once or after two nodes, which inputs this small never make
+  // them do by themselves.
+  const EngineChoice engines[] = {{false, 1, kDefaultHeapLimit}, {false, 2, kDefaultHeapLimit},
+                                  {false, 1, 0}, {false, 2, 2}};
+  for (const EngineChoice& engine : engines) {
+    const Outcome actual = Run(which, engine);
     if (actual.failed != expected.failed || actual.status != expected.status ||
         actual.text != expected.text) {
       Report("fast engine differs from the reference",
-             std::string(label) + ", threads " + std::to_string(threads) +
+             std::string(label) + ", threads " + std::to_string(engine.threads) + ", heap limit " +
+                 std::to_string(engine.heapLimit) +
                  "\n--- reference" + (expected.failed ? " (failed)" : "") + ":\n" +
                  expected.text + "\n--- fast" + (actual.failed ? " (failed)" : "") + ":\n" +
                  actual.text);

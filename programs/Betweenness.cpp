@@ -28,7 +28,8 @@ struct Contributions {
   std::vector<double> values;
 };
 
-void ScoresByFastEngine(const EdgeGraph& graph, unsigned threads, std::vector<double>& scores) {
+void ScoresByFastEngine(const EdgeGraph& graph, unsigned threads, int32_t heapLimit,
+                        std::vector<double>& scores) {
   const FastGraph fast = FastGraph_Build(graph, LENGTH_STORED);
   const int64_t sources = fast.nodeCount;
   // Small tasks keep the results in flight (a node count each) small.
@@ -37,6 +38,7 @@ void ScoresByFastEngine(const EdgeGraph& graph, unsigned threads, std::vector<do
   auto makeWorkspace = [&] {
     FastWorkspace ws;
     FastWorkspace_Init(ws, fast);
+    ws.heapLimit = heapLimit;
     return ws;
   };
   auto produce = [&](int64_t task, FastWorkspace& ws, Contributions& out) {
@@ -77,7 +79,7 @@ void Betweenness_Run(RunSettings settings, const std::vector<std::string>& args,
     ScoresByReference(graph, scores);
   } else {
     const unsigned threads = engine.threads > 0 ? engine.threads : Threads_Available();
-    ScoresByFastEngine(graph, threads, scores);
+    ScoresByFastEngine(graph, threads, engine.heapLimit, scores);
   }
 
   TextBuffer text;

@@ -3,15 +3,20 @@
 // stream, and report failures by throwing RunError.
 #pragma once
 
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "graph/RunSettings.h"
+#include "paths/FastEngine.h"
 
 struct EngineChoice {
   bool reference = false;  // run the written procedure, the oracle of tests
   unsigned threads = 0;    // 0: every CPU the process may use
+  // The fast engine's frontier size for moving from heap to radix queue; it
+  // tunes speed only, and tests lower it so that searches move early.
+  int32_t heapLimit = kDefaultHeapLimit;
 };
 
 // anybridge, plusbridge, betweenness, linkbridge: one "name score" line per

@@ -49,7 +49,7 @@ void RowsByReference(const EdgeGraph& graph, SourceRange range, LengthRule rule,
 
 // Sources are searched and formatted in parallel and written in order.
 void RowsByFastEngine(const EdgeGraph& graph, SourceRange range, LengthRule rule,
-                      unsigned threads, std::ostream& out) {
+                      unsigned threads, int32_t heapLimit, std::ostream& out) {
   if (range.first > range.last) return;
   const FastGraph fast = FastGraph_Build(graph, rule);
   constexpr int64_t kPerTask = 8;
@@ -58,6 +58,7 @@ void RowsByFastEngine(const EdgeGraph& graph, SourceRange range, LengthRule rule
   auto makeWorkspace = [&] {
     FastWorkspace ws;
     FastWorkspace_Init(ws, fast);
+    ws.heapLimit = heapLimit;
     return ws;
   };
   auto produce = [&](int64_t task, FastWorkspace& ws, TextBuffer& text) {
@@ -104,5 +105,5 @@ void Pairs_Run(RunSettings settings, const std::vector<std::string>& args, std::
     return;
   }
   const unsigned threads = engine.threads > 0 ? engine.threads : Threads_Available();
-  RowsByFastEngine(graph, range, rule, threads, out);
+  RowsByFastEngine(graph, range, rule, threads, engine.heapLimit, out);
 }

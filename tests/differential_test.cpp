@@ -69,15 +69,20 @@ void ExpectSameEverywhere(const std::string& graph, const std::string& label) {
       {Deliverable::Anypairs, {}},    {Deliverable::Spanpairs, {"0", "17038"}},
       {Deliverable::Spanpairs, {"3", "9"}},
   };
+  // 1, 2 and 7 threads; then searches that move to the radix queue at once
+  // or after two nodes.
+  const EngineChoice engines[] = {{false, 1, kDefaultHeapLimit}, {false, 2, kDefaultHeapLimit},
+                                  {false, 7, kDefaultHeapLimit}, {false, 2, 0},
+                                  {false, 7, 2}};
   for (const auto& program : programs) {
     const std::string capacity = "100000";
     const std::string expected =
         RunOnText(program.which, graph, capacity, program.extraArgs, EngineChoice{true, 1});
-    for (const unsigned threads : {1u, 2u, 7u}) {
-      const std::string actual =
-          RunOnText(program.which, graph, capacity, program.extraArgs, EngineChoice{false, threads});
+    for (const EngineChoice& engine : engines) {
+      const std::string actual = RunOnText(program.which, graph, capacity, program.extraArgs, engine);
       ASSERT_EQ(expected, actual) << label << ", deliverable " << static_cast<int>(program.which)
-                                  << ", threads " << threads << "\ngraph:\n"
+                                  << ", threads " << engine.threads << ", heap limit "
+                                  << engine.heapLimit << "\ngraph:\n"
                                   << graph;
     }
   }
