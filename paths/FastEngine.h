@@ -4,16 +4,17 @@
 //
 // Selection policy: when every length is >= 0 and not NaN, a heap and then,
 // on wide frontiers, a monotone radix queue, both ordered by (distance,
-// index), settle nodes in exactly the reference scan's order. Otherwise distances can fall, turn NaN or hit the UNREACHED
-// sentinel, and a queue that models the scan's own rule takes over.
+// index), settle nodes in exactly the reference scan's order. Otherwise
+// distances can fall, turn NaN or hit the UNREACHED sentinel, and a queue
+// that models the scan's own rule takes over.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
 #include "paths/FastGraph.h"
-#include "paths/OrderedMath.h"
 #include "paths/HeapQueue.h"
+#include "paths/OrderedMath.h"
 #include "paths/RadixQueue.h"
 #include "paths/ScanQueue.h"
 

@@ -98,12 +98,13 @@ class HeapQueue {
   void SiftDown(Entry e) {
     int32_t at = 0;
     for (;;) {
-      const int32_t first = 4 * at + 1;
+      // 64-bit: a heap may hold over 2^29 entries.
+      const int64_t first = 4 * int64_t{at} + 1;
       if (first >= size_) break;
-      const int32_t end = first + 4 < size_ ? first + 4 : size_;
-      int32_t least = first;
+      const int64_t end = first + 4 < size_ ? first + 4 : size_;
+      auto least = static_cast<int32_t>(first);
       Entry leastEntry = entries_[first];
-      for (int32_t c = first + 1; c < end; ++c) {
+      for (auto c = static_cast<int32_t>(first) + 1; c < end; ++c) {
         if (entries_[c] < leastEntry) {
           leastEntry = entries_[c];
           least = c;
