@@ -93,8 +93,8 @@ bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 // Below the six printed decimals: every distance, count, dependency and score
 // of the fast engine must carry the reference's exact bits, and nodes must
 // settle in the same order, with and without path counting. Each source is
-// searched with the default heap limit, with the radix queue from the start, and with a move from heap to
-// radix queue early in the search.
+// searched with the default heap limit, with the radix queue from the start,
+// and with a move from heap to radix queue early in the search.
 void ExpectSameBitsInEngines(const std::string& text, Deliverable which, LengthRule rule,
                              const std::string& label) {
   TempFile file(text);
