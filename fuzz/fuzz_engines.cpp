@@ -1,8 +1,9 @@
 // libFuzzer target: arbitrary bytes as an edge-list file, run through the
 // loader and the anybridge and anypairs drivers with a small capacity. The
 // fast engine, on one and on two threads and with either selection queue,
-// must print byte for byte what the reference prints, or fail with the same RunError. Any other exception, a
-// difference, or output written before a failure aborts the run.
+// must print byte for byte what the reference prints, or fail with the same
+// RunError. Any other exception, a difference, or output written before a
+// failure aborts the run.
 #include <sys/mman.h>
 #include <unistd.h>
 

@@ -79,7 +79,8 @@ void ExpectSameEverywhere(const std::string& graph, const std::string& label) {
     const std::string expected =
         RunOnText(program.which, graph, capacity, program.extraArgs, EngineChoice{true, 1});
     for (const EngineChoice& engine : engines) {
-      const std::string actual = RunOnText(program.which, graph, capacity, program.extraArgs, engine);
+      const std::string actual =
+          RunOnText(program.which, graph, capacity, program.extraArgs, engine);
       ASSERT_EQ(expected, actual) << label << ", deliverable " << static_cast<int>(program.which)
                                   << ", threads " << engine.threads << ", heap limit "
                                   << engine.heapLimit << "\ngraph:\n"
@@ -123,7 +124,9 @@ void ExpectSameBitsInEngines(const std::string& text, Deliverable which, LengthR
       const bool paths = mode == SEARCH_PATHS;
       // Only path mode stacks the settled nodes.
       std::vector<int32_t> referenceOrder;
-      for (const Stack_Cell* c = pass.stack; c != nullptr; c = c->next) referenceOrder.push_back(c->node);
+      for (const Stack_Cell* c = pass.stack; c != nullptr; c = c->next) {
+        referenceOrder.push_back(c->node);
+      }
       for (size_t k = 0; k < workspaces.size(); ++k) {
         FastWorkspace& ws = workspaces[k];
         Fast_Search(fast, s, mode, ws);
@@ -151,8 +154,8 @@ void ExpectSameBitsInEngines(const std::string& text, Deliverable which, LengthR
         score = AddOrdered(value, score);
       });
       for (int32_t v = 0; v < n; ++v) {
-        ASSERT_TRUE(SameBits(referenceScores[static_cast<size_t>(v)], scores[static_cast<size_t>(v)]))
-            << where(k, s) << " node " << v;
+        const auto at = static_cast<size_t>(v);
+        ASSERT_TRUE(SameBits(referenceScores[at], scores[at])) << where(k, s) << " node " << v;
       }
     }
   }
