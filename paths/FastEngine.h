@@ -23,8 +23,8 @@ constexpr uint8_t kUntouched = 0;
 constexpr uint8_t kOpen = 1;     // reached, not settled (scan policy only)
 constexpr uint8_t kSettled = 2;
 
-// Frontiers up to this many nodes stay on the heap (measured: a few hundred
-// nodes fit in the first-level cache; beyond that the radix queue wins).
+// Frontiers up to this many nodes stay on the heap. Measured: limits from 128
+// to 1024 run alike; a heap of thousands of entries loses to the radix queue.
 constexpr int32_t kDefaultHeapLimit = 256;
 
 // What a search reads and writes about one node, in one 32-byte record so
