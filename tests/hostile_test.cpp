@@ -318,7 +318,8 @@ TEST(Hostile, MemoryExhaustedStartingThreads) {
   for (const long limitKiB : {1024L * 1024, 3L * 1024 * 1024}) {
     for (const std::string program : {"anybridge", "anypairs"}) {
       SCOPED_TRACE(program + " under " + std::to_string(limitKiB) + " KiB");
-      const ProcessResult r = RunProgramLimited(program, {dataset, "x", "100"}, limitKiB, 2 * 1024 * 1024);
+      const ProcessResult r =
+          RunProgramLimited(program, {dataset, "x", "100"}, limitKiB, 2 * 1024 * 1024);
       EXPECT_EQ(1, r.status);
       EXPECT_EQ(program + ": out of memory\n", r.err);
       EXPECT_EQ("", r.out);
