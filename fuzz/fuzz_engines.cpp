@@ -15,8 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "graph/RunSettings.h"
-#include "programs/Drivers.h"
+#include "graph/RunError.h"
+#include "paths/FastWorkspace.h"
+#include "programs/ProgramTable.h"
 
 namespace {
 
@@ -89,7 +90,7 @@ void Compare(Deliverable which, const char* label) {
   // One and two threads; then searches that move from the heap to the radix
   // queue at once or after two nodes, which inputs this small never make
   // them do by themselves.
-  const EngineChoice engines[] = {{false, 1, kDefaultHeapLimit}, {false, 2, kDefaultHeapLimit},
+  const EngineChoice engines[] = {{false, 1, {}}, {false, 2, {}},
                                   {false, 1, 0}, {false, 2, 2}};
   for (const EngineChoice& engine : engines) {
     const Outcome actual = Run(which, engine);
@@ -97,7 +98,7 @@ void Compare(Deliverable which, const char* label) {
         actual.text != expected.text) {
       Report("fast engine differs from the reference",
              std::string(label) + ", threads " + std::to_string(engine.threads) + ", heap limit " +
-                 std::to_string(engine.heapLimit) +
+                 std::to_string(engine.heapLimit.value_or(kDefaultHeapLimit)) +
                  "\n--- reference" + (expected.failed ? " (failed)" : "") + ":\n" +
                  expected.text + "\n--- fast" + (actual.failed ? " (failed)" : "") + ":\n" +
                  actual.text);

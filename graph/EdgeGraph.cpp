@@ -57,10 +57,10 @@ class Loader {
 
     const int32_t a = Intern(first);
     const int32_t b = Intern(second);
-    const double s = settings_.weightRule == WeightRule::Reciprocal ? 1.0 / (1.0 + w) : w;
+    // The weight is kept as read; the search turns it into a length.
     auto& heads = graph_.heads;
-    heads[static_cast<size_t>(a)] = List_Add(heads[static_cast<size_t>(a)], b, s);
-    heads[static_cast<size_t>(b)] = List_Add(heads[static_cast<size_t>(b)], a, s);
+    heads[static_cast<size_t>(a)] = List_Add(heads[static_cast<size_t>(a)], b, w);
+    heads[static_cast<size_t>(b)] = List_Add(heads[static_cast<size_t>(b)], a, w);
   }
 
   EdgeGraph Finish() { return std::move(graph_); }
@@ -82,7 +82,7 @@ class Loader {
     char* end = p;
     while (*end != '\0' && !IsBlank(*end)) ++end;
     if (end - p > settings_.nameWidth) {
-      Fail("name longer than " + std::to_string(settings_.nameWidth) + " characters");
+      Fail("name longer than " + std::to_string(settings_.nameWidth) + " bytes");
     }
     if (*end == '\0') return end;
     *end = '\0';

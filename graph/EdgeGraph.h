@@ -1,6 +1,6 @@
 // The loaded graph: dense node indices in order of first appearance, one
 // name slot per index, and one adjacency list per index holding two cells per
-// loaded line. Only names that occur get storage: indices from nameCount up
+// loaded line, each with the line's weight as read. Only names that occur get storage: indices from nameCount up
 // to nodeCapacity - 1 read as the empty name with an empty list.
 #pragma once
 
@@ -11,6 +11,7 @@
 
 #include "containers/Adj_list.h"
 #include "containers/hash.h"
+#include "graph/RunError.h"
 #include "graph/RunSettings.h"
 
 struct HashStoreDeleter {
@@ -49,7 +50,8 @@ inline const List_Cell* EdgeGraph_Head(const EdgeGraph& graph, int32_t i) {
 }
 
 // Reads settings.inputPath line by line and builds the graph under the
-// settings' name width, capacity, weight rule and edge filter. Each line is
+// settings' name width, capacity and edge filter; cells hold the weights as
+// read. Each line is
 // read whole; lines of white space only are skipped; a NUL ends a line's
 // content. Throws RunError (status 1) naming the file, and the line where one
 // applies, for: a file that cannot be opened or read, a line without two

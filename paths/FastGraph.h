@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "graph/EdgeGraph.h"
-#include "paths/Path_Search.h"
+#include "paths/SearchTerms.h"
 
 // One cell: the neighbour and the edge length under the length rule, side
 // by side so that a relaxation reads one record.

@@ -1,7 +1,7 @@
 // A 4-ary min-heap of (distance, node) entries, at most one per node, for
-// searches whose lengths are never negative or NaN. Pushing a node that is
-// already held lowers its entry in place, so the heap never holds stale
-// entries.
+// searches whose lengths are never negative or NaN; a model of
+// SelectionQueue. Pushing a node that is already held lowers its entry in
+// place, so the heap never holds stale entries.
 //
 // An entry is one 128-bit integer, the distance's bit pattern above the node
 // index: for such distances the bit patterns order as the values do, so one
@@ -13,6 +13,8 @@
 #include <cassert>
 #include <cstdint>
 #include <vector>
+
+#include "paths/SelectionQueue.h"
 
 class HeapQueue {
  public:
@@ -41,18 +43,20 @@ class HeapQueue {
     SiftUp(at, e);
   }
 
-  // The node of the smallest entry. The heap must not be empty.
-  int32_t Top() const {
-    assert(!Empty());
-    return NodeOf(entries_[0]);
-  }
-
   // Takes out the smallest entry and returns its node, or -1 when empty.
-  int32_t Pop() {
+  // Every entry is current, as no stale one is ever kept; fetchAhead hears
+  // of the new smallest entry, the next to come out.
+  template <class IsCurrent, class FetchAhead>
+  int32_t Pop([[maybe_unused]] IsCurrent&& isCurrent, FetchAhead&& fetchAhead) {
     if (size_ == 0) return -1;
-    const int32_t node = NodeOf(entries_[0]);
+    const Entry top = entries_[0];
+    const int32_t node = NodeOf(top);
+    assert(isCurrent(node, static_cast<uint64_t>(top >> 64)));
     position_[static_cast<size_t>(node)] = kAbsent;
-    if (--size_ > 0) SiftDown(entries_[size_]);
+    if (--size_ > 0) {
+      SiftDown(entries_[size_]);
+      fetchAhead(NodeOf(entries_[0]));
+    }
     return node;
   }
 
@@ -122,3 +126,5 @@ class HeapQueue {
   int32_t size_ = 0;
   std::vector<int32_t> position_;  // per node: its entry's index, or kAbsent
 };
+
+static_assert(SelectionQueue<HeapQueue>);

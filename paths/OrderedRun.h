@@ -107,6 +107,3 @@ void OrderedRun(int64_t count, unsigned threads, int64_t window, MakeWorkspace m
   for (auto& th : pool) th.join();
   if (failure) std::rethrow_exception(failure);
 }
-
-// The number of CPUs this process may run on (its affinity mask), at least 1.
-unsigned Threads_Available();

@@ -10,18 +10,7 @@
 #include "containers/Adj_list.h"
 #include "containers/Stack.h"
 #include "graph/EdgeGraph.h"
-
-enum SearchMode { SEARCH_PATHS, SEARCH_DISTANCES };
-enum LengthRule { LENGTH_STORED, LENGTH_RECIPROCAL };
-
-// The distance of a node not reached yet; compared exactly.
-constexpr double UNREACHED = -100.0;
-
-// Length of a cell with stored weight w under rule, evaluated as written so
-// both engines get identical doubles.
-inline double CellLength(double w, LengthRule rule) {
-  return rule == LENGTH_RECIPROCAL ? 1.0 / (1.0 + w) : w;
-}
+#include "paths/SearchTerms.h"
 
 // Working data of one search. Path counts are doubles: they equal the 32-bit
 // counts wherever those do not overflow and stay exact up to 2^53.

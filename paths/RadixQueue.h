@@ -1,7 +1,8 @@
 // A monotone radix queue of (distance, node) entries for searches whose
-// lengths are never negative or NaN: then settled distances never decrease,
-// so keys are never below the last one taken out. Keys are the distances'
-// bit patterns, which order as the values do for such doubles.
+// lengths are never negative or NaN; a model of SelectionQueue. In such
+// searches settled distances never decrease, so keys are never below the
+// last one taken out. Keys are the distances' bit patterns, which order as
+// the values do for such doubles.
 //
 // Entries are never updated in place: an improved node gets a new entry and
 // the old one is dropped when met (lazy deletion). Entries whose key equals
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "paths/IndexSet.h"
+#include "paths/SelectionQueue.h"
 
 class RadixQueue {
  public:
@@ -134,3 +136,5 @@ class RadixQueue {
   IndexSet sameAsLast_;
   uint64_t last_ = 0;
 };
+
+static_assert(SelectionQueue<RadixQueue>);

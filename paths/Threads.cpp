@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "paths/OrderedRun.h"
+#include "paths/Threads.h"
 
 unsigned Threads_Available() {
   cpu_set_t set;

@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "graph/RunError.h"
 #include "graph/RunSettings.h"
 
 namespace {
@@ -32,7 +33,7 @@ int64_t Arguments_ToInteger(const std::string& text) {
 
 void Arguments_ReadFileAndCapacity(RunSettings& settings, const std::vector<std::string>& args) {
   if (args.size() < 3) {
-    throw RunError(kStatusUsage, "usage: " + settings.programName + " EDGE_FILE IGNORED NODE_CAPACITY");
+    throw RunError(kStatusUsage, settings.usage);
   }
   const std::optional<int64_t> capacity = Arguments_ScanInteger(args[2]);
   if (!capacity || *capacity < 1 || *capacity > INT32_MAX) {

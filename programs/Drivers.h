@@ -4,32 +4,31 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "graph/RunSettings.h"
-#include "paths/FastEngine.h"
 
 struct EngineChoice {
   bool reference = false;  // run the written procedure, the oracle of tests
   unsigned threads = 0;    // 0: every CPU the process may use
-  // The fast engine's frontier size for moving from heap to radix queue; it
-  // tunes speed only, and tests lower it so that searches move early.
-  int32_t heapLimit = kDefaultHeapLimit;
+  // The fast engine's frontier size for moving from heap to radix queue;
+  // unset, the engine's own default. It tunes speed only; tests lower it so
+  // that searches move early.
+  std::optional<int32_t> heapLimit;
 };
+
+using Driver = void (*)(RunSettings settings, const std::vector<std::string>& args,
+                        std::ostream& out, const EngineChoice& engine);
 
 // anybridge, plusbridge, betweenness, linkbridge: one "name score" line per
 // node index of the run's range.
 void Betweenness_Run(RunSettings settings, const std::vector<std::string>& args,
-                     std::ostream& out, EngineChoice engine = {});
+                     std::ostream& out, const EngineChoice& engine);
 
 // spanpairs, anypairs: one "source target distance" line per reached pair
 // whose second index is above the first, source by source.
 void Pairs_Run(RunSettings settings, const std::vector<std::string>& args, std::ostream& out,
-               EngineChoice engine = {});
-
-// Runs a deliverable as its executable does: arguments from argv, output to
-// standard output, every failure as one "program: message" line on standard
-// error. Returns the exit status.
-int Program_Main(Deliverable which, int argc, char** argv);
+               const EngineChoice& engine);

@@ -3,11 +3,17 @@
 #include <cerrno>
 #include <unistd.h>
 
-#include "graph/RunSettings.h"
+#include "graph/RunError.h"
 
 void Output_Write(std::ostream& out, std::string_view text) {
   out.write(text.data(), static_cast<std::streamsize>(text.size()));
   if (!out) throw RunError(kStatusFailure, "cannot write standard output");
+}
+
+void Output_WriteWhenFull(std::ostream& out, TextBuffer& text) {
+  if (text.Size() < (size_t{1} << 20)) return;
+  Output_Write(out, text.View());
+  text.Clear();
 }
 
 std::streamsize FdStreamBuf::xsputn(const char* s, std::streamsize n) {

@@ -47,6 +47,10 @@ class TextBuffer {
 // Writes text to out; throws RunError (status 1) when the stream fails.
 void Output_Write(std::ostream& out, std::string_view text);
 
+// Writes text out and empties it once it holds 1 MiB or more, so that a long
+// listing goes out in large writes without ever being held whole.
+void Output_WriteWhenFull(std::ostream& out, TextBuffer& text);
+
 // An unbuffered stream buffer writing straight to a descriptor; callers
 // batch their text. Remembers errno of the first failed write.
 class FdStreamBuf : public std::streambuf {

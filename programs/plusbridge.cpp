@@ -1,3 +1,3 @@
-#include "programs/Drivers.h"
+#include "programs/Program.h"
 
 int main(int argc, char** argv) { return Program_Main(Deliverable::Plusbridge, argc, argv); }

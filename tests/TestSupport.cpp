@@ -42,12 +42,7 @@ std::string RunOnText(Deliverable which, std::string_view text, const std::strin
     args = extraArgs;
   }
   std::ostringstream out;
-  const bool betweenness = which != Deliverable::Spanpairs && which != Deliverable::Anypairs;
-  if (betweenness) {
-    Betweenness_Run(settings, args, out, engine);
-  } else {
-    Pairs_Run(settings, args, out, engine);
-  }
+  Program_Of(which).driver(settings, args, out, engine);
   return out.str();
 }
 

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "graph/RunSettings.h"
-#include "programs/Drivers.h"
+#include "graph/RunError.h"
+#include "programs/ProgramTable.h"
 
 // A file with the given content, removed when the object goes.
 class TempFile {

@@ -71,8 +71,8 @@ void ExpectSameEverywhere(const std::string& graph, const std::string& label) {
   };
   // 1, 2 and 7 threads; then searches that move to the radix queue at once
   // or after two nodes.
-  const EngineChoice engines[] = {{false, 1, kDefaultHeapLimit}, {false, 2, kDefaultHeapLimit},
-                                  {false, 7, kDefaultHeapLimit}, {false, 2, 0},
+  const EngineChoice engines[] = {{false, 1, {}}, {false, 2, {}},
+                                  {false, 7, {}}, {false, 2, 0},
                                   {false, 7, 2}};
   for (const auto& program : programs) {
     const std::string capacity = "100000";
@@ -83,7 +83,7 @@ void ExpectSameEverywhere(const std::string& graph, const std::string& label) {
           RunOnText(program.which, graph, capacity, program.extraArgs, engine);
       ASSERT_EQ(expected, actual) << label << ", deliverable " << static_cast<int>(program.which)
                                   << ", threads " << engine.threads << ", heap limit "
-                                  << engine.heapLimit << "\ngraph:\n"
+                                  << engine.heapLimit.value_or(kDefaultHeapLimit) << "\ngraph:\n"
                                   << graph;
     }
   }

@@ -12,7 +12,7 @@
 
 #include <unistd.h>
 
-#include "paths/OrderedRun.h"
+#include "paths/Threads.h"
 #include "tests/TestSupport.h"
 
 namespace {
@@ -159,11 +159,11 @@ TEST(Hostile, GarbageNulBytesLongNamesAndCapacities) {
       {"an executable as input", "anypairs", [] { return ExecutableBytes("anypairs", 65536); },
        "10", 1, "anypairs: @FILE@:1: " + kTwoNames, None},
       {"random bytes", "anybridge", [] { return RandomBytes(65536, 1); }, "1000", 1,
-       "anybridge: @FILE@:@LINE@: name longer than 20 characters\n"
+       "anybridge: @FILE@:@LINE@: name longer than 20 bytes\n"
        "|anybridge: @FILE@:@LINE@: " + kTwoNames,
        None},
       {"random bytes", "anypairs", [] { return RandomBytes(65536, 2); }, "1000", 1,
-       "anypairs: @FILE@:@LINE@: name longer than 16 characters\n"
+       "anypairs: @FILE@:@LINE@: name longer than 16 bytes\n"
        "|anypairs: @FILE@:@LINE@: " + kTwoNames,
        None},
 
@@ -180,10 +180,17 @@ TEST(Hostile, GarbageNulBytesLongNamesAndCapacities) {
       // A name of 100000 bytes on line 2.
       {"name of 100000 bytes", "anybridge",
        [] { return "a b 1\nb " + std::string(100000, 'n') + " 1\n"; }, "10", 1,
-       "anybridge: @FILE@:2: name longer than 20 characters\n", None},
+       "anybridge: @FILE@:2: name longer than 20 bytes\n", None},
       {"name of 100000 bytes", "anypairs",
        [] { return "a b 1\n" + std::string(100000, 'n') + " b 1\n"; }, "10", 1,
-       "anypairs: @FILE@:2: name longer than 16 characters\n", None},
+       "anypairs: @FILE@:2: name longer than 16 bytes\n", None},
+      // Widths count bytes: 10 two-byte characters fit in 20 bytes, 11 do not.
+      {"UTF-8 name of 20 bytes", "anybridge",
+       [] { return "a b 1\nb " + Repeat("\xc3\xa9", 20) + " 1\n"; }, "10", 0, "",
+       [] { return "a 0.000000\nb 2.000000\n" + Repeat("\xc3\xa9", 20) + " 0.000000\n"; }},
+      {"UTF-8 name of 22 bytes", "anybridge",
+       [] { return "a b 1\nb " + Repeat("\xc3\xa9", 22) + " 1\n"; }, "10", 1,
+       "anybridge: @FILE@:2: name longer than 20 bytes\n", None},
 
       // Capacities. 12abc reads as 12: 12 names load, a 13th does not.
       {"capacity 0", "anybridge", [] { return SeparateEdges(2); }, "0", 2,
@@ -217,7 +224,7 @@ TEST(Hostile, HundredMegabyteLines) {
        [] { return std::string("a 0.000000\nb 2.000000\nc 0.000000\n"); }},
       {"100 MB name, no newline", "anypairs",
        [] { return "a b 1\n" + std::string(kHundredMB, 'n'); }, "10", 1,
-       "anypairs: @FILE@:2: name longer than 16 characters\n", None},
+       "anypairs: @FILE@:2: name longer than 16 bytes\n", None},
   };
   RunInputCases(cases);
 }

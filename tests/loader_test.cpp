@@ -112,8 +112,6 @@ int32_t IndexOf(const EdgeGraph& graph, const char* name) {
                                        << "), got " << actual << " (bits " << b << ")";
 }
 
-// Stored weights under the reciprocal rule, worked out from 1 / (1 + w).
-double Recip(double w) { return 1.0 / (1.0 + w); }
 
 TEST(Loader, IndicesInOrderOfFirstAppearance) {
   const EdgeGraph g = Load(Deliverable::Anybridge, "x y 1\ny z 2\nz x 3\n");
@@ -136,8 +134,8 @@ TEST(Loader, ListsHoldTheLastLineFirst) {
   {
     const EdgeGraph g = Load(Deliverable::Anybridge, "p q 1\nq p 2\n");
     EXPECT_EQ(g.nameCount, 2);
-    EXPECT_EQ(ListOf(g, 0), (Cells{{1, Recip(2)}, {1, Recip(1)}}));
-    EXPECT_EQ(ListOf(g, 1), (Cells{{0, Recip(2)}, {0, Recip(1)}}));
+    EXPECT_EQ(ListOf(g, 0), (Cells{{1, 2.0}, {1, 1.0}}));
+    EXPECT_EQ(ListOf(g, 1), (Cells{{0, 2.0}, {0, 1.0}}));
   }
   {
     const EdgeGraph g = Load(Deliverable::Anypairs, "p q 1\nq p 2\n");
@@ -146,47 +144,49 @@ TEST(Loader, ListsHoldTheLastLineFirst) {
   }
   {
     const EdgeGraph g = Load(Deliverable::Anybridge, "a b 1\na c 2\n");
-    EXPECT_EQ(ListOf(g, 0), (Cells{{2, Recip(2)}, {1, Recip(1)}}));
-    EXPECT_EQ(ListOf(g, 1), (Cells{{0, Recip(1)}}));
-    EXPECT_EQ(ListOf(g, 2), (Cells{{0, Recip(2)}}));
+    EXPECT_EQ(ListOf(g, 0), (Cells{{2, 2.0}, {1, 1.0}}));
+    EXPECT_EQ(ListOf(g, 1), (Cells{{0, 1.0}}));
+    EXPECT_EQ(ListOf(g, 2), (Cells{{0, 2.0}}));
   }
 }
 
 TEST(Loader, SelfLoopPutsTwoCellsInItsOwnList) {
   const EdgeGraph g = Load(Deliverable::Anybridge, "a a 3\n");
   EXPECT_EQ(g.nameCount, 1);
-  EXPECT_EQ(ListOf(g, 0), (Cells{{0, 0.25}, {0, 0.25}}));
+  EXPECT_EQ(ListOf(g, 0), (Cells{{0, 3.0}, {0, 3.0}}));
 }
 
 TEST(Loader, DuplicateLinesAreKept) {
   const EdgeGraph g = Load(Deliverable::Anybridge, "a b 1\na b 1\n");
   EXPECT_EQ(g.nameCount, 2);
-  EXPECT_EQ(ListOf(g, 0), (Cells{{1, 0.5}, {1, 0.5}}));
-  EXPECT_EQ(ListOf(g, 1), (Cells{{0, 0.5}, {0, 0.5}}));
+  EXPECT_EQ(ListOf(g, 0), (Cells{{1, 1.0}, {1, 1.0}}));
+  EXPECT_EQ(ListOf(g, 1), (Cells{{0, 1.0}, {0, 1.0}}));
 }
 
-TEST(Loader, WeightRules) {
+// Every program stores the weight as read; its length rule then gives the
+// search 1 / (1 + w), or w itself in anypairs.
+TEST(Loader, WeightsAreStoredAsReadAndTheRuleGivesTheLength) {
   const struct {
     const char* text;
-    double reciprocal;  // 1 / (1 + w)
     double raw;         // w as read
+    double reciprocal;  // 1 / (1 + w)
   } cases[] = {
-      {"0", 1.0, 0.0},       {"1", 0.5, 1.0},     {"3", 0.25, 3.0},       {"-0.5", 2.0, -0.5},
-      {"-2", -1.0, -2.0},    {"-1", kInf, -1.0},  {"nan", kNaN, kNaN},    {"inf", 0.0, kInf},
-      {"-inf", -0.0, -kInf}, {"-0", 1.0, -0.0},
+      {"0", 0.0, 1.0},       {"1", 1.0, 0.5},     {"3", 3.0, 0.25},       {"-0.5", -0.5, 2.0},
+      {"-2", -2.0, -1.0},    {"-1", -1.0, kInf},  {"nan", kNaN, kNaN},    {"inf", kInf, 0.0},
+      {"-inf", -kInf, -0.0}, {"-0", -0.0, 1.0},
   };
   const struct {
     Deliverable which;
     bool reciprocal;
-  } programs[] = {{Deliverable::Anybridge, true},
-                  {Deliverable::Betweenness, true},
-                  {Deliverable::Linkbridge, true},
-                  {Deliverable::Spanpairs, false},
-                  {Deliverable::Anypairs, false}};
+  } programs[] = {{Deliverable::Anybridge, true},  {Deliverable::Plusbridge, true},
+                  {Deliverable::Betweenness, true}, {Deliverable::Linkbridge, true},
+                  {Deliverable::Spanpairs, true},   {Deliverable::Anypairs, false}};
   for (const auto& program : programs) {
+    const LengthRule rule = RunSettings_For(program.which).lengthRule;
     for (const auto& c : cases) {
       SCOPED_TRACE(std::string("weight ") + c.text + ", deliverable " +
                    std::to_string(static_cast<int>(program.which)));
+      if (program.which == Deliverable::Plusbridge && !(c.raw > 0.0)) continue;  // dropped
       const EdgeGraph g = Load(program.which, std::string("a b ") + c.text + "\n");
       ASSERT_EQ(g.nameCount, 2);
       const Cells a = ListOf(g, 0), b = ListOf(g, 1);
@@ -194,9 +194,9 @@ TEST(Loader, WeightRules) {
       ASSERT_EQ(b.size(), 1u);
       EXPECT_EQ(a[0].first, 1);
       EXPECT_EQ(b[0].first, 0);
-      const double expected = program.reciprocal ? c.reciprocal : c.raw;
-      EXPECT_TRUE(SameDouble(expected, a[0].second));
-      EXPECT_TRUE(SameDouble(expected, b[0].second));
+      EXPECT_TRUE(SameDouble(c.raw, a[0].second));
+      EXPECT_TRUE(SameDouble(c.raw, b[0].second));
+      EXPECT_TRUE(SameDouble(program.reciprocal ? c.reciprocal : c.raw, CellLength(a[0].second, rule)));
     }
   }
 }
@@ -208,7 +208,7 @@ TEST(Loader, PositiveFilterDropsLinesBeforeNaming) {
     EXPECT_EQ(IndexOf(g, "b"), 0);
     EXPECT_EQ(IndexOf(g, "c"), 1);
     EXPECT_EQ(IndexOf(g, "a"), -1);
-    EXPECT_EQ(ListOf(g, 0), (Cells{{1, 0.5}}));
+    EXPECT_EQ(ListOf(g, 0), (Cells{{1, 1.0}}));
   }
   {
     const EdgeGraph g = Load(Deliverable::Plusbridge,
@@ -241,16 +241,16 @@ TEST(Loader, WhiteSpaceVariantsReadAsSingleBlanks) {
     ASSERT_EQ(g.nameCount, 2);
     EXPECT_EQ(EdgeGraph_Name(g, 0), "a");
     EXPECT_EQ(EdgeGraph_Name(g, 1), "b");
-    EXPECT_EQ(ListOf(g, 0), (Cells{{1, Recip(2)}}));
-    EXPECT_EQ(ListOf(g, 1), (Cells{{0, Recip(2)}}));
+    EXPECT_EQ(ListOf(g, 0), (Cells{{1, 2.0}}));
+    EXPECT_EQ(ListOf(g, 1), (Cells{{0, 2.0}}));
   }
 }
 
 TEST(Loader, LastLineWithoutNewline) {
   const EdgeGraph g = Load(Deliverable::Betweenness, "a b 1\nc d 2");
   EXPECT_EQ(g.nameCount, 4);
-  EXPECT_EQ(ListOf(g, 2), (Cells{{3, Recip(2)}}));
-  EXPECT_EQ(ListOf(g, 3), (Cells{{2, Recip(2)}}));
+  EXPECT_EQ(ListOf(g, 2), (Cells{{3, 2.0}}));
+  EXPECT_EQ(ListOf(g, 3), (Cells{{2, 2.0}}));
 }
 
 TEST(Loader, EmptyFile) {
@@ -304,8 +304,8 @@ TEST(Loader, LongLinesAreReadWhole) {
     const std::string text = "a b" + std::string(5000, ' ') + "2\nc d 3\n";
     const EdgeGraph g = Load(Deliverable::Betweenness, text);
     EXPECT_EQ(g.nameCount, 4);
-    EXPECT_EQ(ListOf(g, 0), (Cells{{1, Recip(2)}}));
-    EXPECT_EQ(ListOf(g, 2), (Cells{{3, Recip(3)}}));
+    EXPECT_EQ(ListOf(g, 0), (Cells{{1, 2.0}}));
+    EXPECT_EQ(ListOf(g, 2), (Cells{{3, 3.0}}));
   }
   {
     // Two 15-character names and a 12-digit weight: 46 characters.
@@ -331,7 +331,7 @@ TEST(Loader, LongLinesAreReadWhole) {
 TEST(Loader, LinesOfWhiteSpaceOnlyAreSkipped) {
   const EdgeGraph g = Load(Deliverable::Anybridge, "\n\r\n \t \n\t\na b 1\n\n   \n\r\n\v\f\n");
   EXPECT_EQ(g.nameCount, 2);
-  EXPECT_EQ(ListOf(g, 0), (Cells{{1, 0.5}}));
+  EXPECT_EQ(ListOf(g, 0), (Cells{{1, 1.0}}));
   // Skipped lines still count for the line numbers of later errors.
   const Failure f = LoadFailure(Deliverable::Anybridge, "\n\r\n\t\na b 1\nlonely\n");
   EXPECT_EQ(f.status, 1);

@@ -80,6 +80,33 @@ TEST(Options, FixedPathHelpNamesTheDatasetInUse) {
   EXPECT_EQ(datasetOf("anybridge"), "");
 }
 
+// The name width that --help states is the one the loader holds the input
+// to: a name of that many bytes loads, one byte more is an error.
+TEST(Options, HelpStatesTheNameWidthTheLoaderEnforces) {
+  for (const Program& program : Program_All()) {
+    SCOPED_TRACE(program.name);
+    const RunSettings settings = RunSettings_For(program.id);
+    const std::string help = Program_Help(program, settings);
+    const std::string tag = "(at most ";
+    const size_t at = help.find(tag);
+    ASSERT_NE(at, std::string::npos) << help;
+    const int width = std::stoi(help.substr(at + tag.size()));
+    const std::vector<std::string> range = {"0", "0"};  // spanpairs' sources
+    const std::string fits = "a " + std::string(static_cast<size_t>(width), 'n') + " 1\n";
+    EXPECT_NO_THROW(RunOnText(program.id, fits, "10", range, EngineChoice{}));
+    const std::string over = "a " + std::string(static_cast<size_t>(width) + 1, 'n') + " 1\n";
+    try {
+      RunOnText(program.id, over, "10", range, EngineChoice{});
+      ADD_FAILURE() << "a name of " << width + 1 << " bytes loaded";
+    } catch (const RunError& e) {
+      EXPECT_EQ(e.status(), 1);
+      EXPECT_NE(std::string(e.what()).find("longer than " + std::to_string(width) + " bytes"),
+                std::string::npos)
+          << e.what();
+    }
+  }
+}
+
 TEST(Options, FailedWriteOfHelpOrVersionIsReported) {
   for (const std::string option : {"--help", "--version"}) {
     SCOPED_TRACE(option);

@@ -17,14 +17,22 @@ namespace {
 // Drives a queue with a search's pattern of offers: each offer is at least
 // the distance last taken out and lowers the node's earlier offer, if any.
 // Distances come from a few values so that ties are common, and zero steps
-// offer the distance just taken out again.
-template <class Offer, class Take>
-void ExpectSearchOrder(uint64_t seed, Offer&& offer, Take&& take) {
+// offer the distance just taken out again. Both queues are driven through
+// the one contract they share.
+template <SelectionQueue Queue>
+void ExpectSearchOrder(uint64_t seed) {
   std::mt19937_64 rng(seed);
   const int32_t nodes = 300;
+  Queue queue;
+  queue.Init(nodes);
   std::set<std::pair<double, int32_t>> held;
   std::map<int32_t, double> offered;  // held nodes and their latest offer
   std::set<int32_t> taken;
+  // A held node's latest offer is current; earlier ones are stale.
+  auto isCurrent = [&offered](int32_t v, uint64_t key) {
+    const auto it = offered.find(v);
+    return it != offered.end() && std::bit_cast<uint64_t>(it->second) == key;
+  };
   double last = 0.0;
   for (int step = 0; step < 5000; ++step) {
     if (rng() % 3 != 0) {
@@ -35,11 +43,11 @@ void ExpectSearchOrder(uint64_t seed, Offer&& offer, Take&& take) {
       if (it != offered.end()) held.erase({it->second, v});
       held.insert({d, v});
       offered[v] = d;
-      offer(d, v);
+      queue.Push(d, v);
       continue;
     }
     const int32_t expected = held.empty() ? -1 : held.begin()->second;
-    ASSERT_EQ(expected, take(offered)) << "seed " << seed << " step " << step;
+    ASSERT_EQ(expected, queue.Pop(isCurrent, [](int32_t) {})) << "seed " << seed << " step " << step;
     if (expected < 0) continue;
     last = held.begin()->first;
     held.erase(held.begin());
@@ -49,31 +57,11 @@ void ExpectSearchOrder(uint64_t seed, Offer&& offer, Take&& take) {
 }
 
 TEST(Queues, HeapHandsOutNodesByDistanceThenIndex) {
-  for (uint64_t seed = 1; seed <= 20; ++seed) {
-    HeapQueue heap;
-    heap.Init(300);
-    ExpectSearchOrder(
-        seed, [&](double d, int32_t v) { heap.Push(d, v); },
-        [&](const std::map<int32_t, double>&) { return heap.Pop(); });
-  }
+  for (uint64_t seed = 1; seed <= 20; ++seed) ExpectSearchOrder<HeapQueue>(seed);
 }
 
 TEST(Queues, RadixQueueHandsOutNodesByDistanceThenIndex) {
-  for (uint64_t seed = 1; seed <= 20; ++seed) {
-    RadixQueue radix;
-    radix.Init(300);
-    auto isCurrent = [](const std::map<int32_t, double>& offered) {
-      return [&offered](int32_t v, uint64_t key) {
-        const auto it = offered.find(v);
-        return it != offered.end() && std::bit_cast<uint64_t>(it->second) == key;
-      };
-    };
-    ExpectSearchOrder(
-        seed, [&](double d, int32_t v) { radix.Push(d, v); },
-        [&](const std::map<int32_t, double>& offered) {
-          return radix.Pop(isCurrent(offered), [](int32_t) {});
-        });
-  }
+  for (uint64_t seed = 1; seed <= 20; ++seed) ExpectSearchOrder<RadixQueue>(seed);
 }
 
 // Drain hands over every entry with its distance and leaves the heap empty
@@ -92,9 +80,11 @@ TEST(Queues, HeapDrainsEveryEntryAndCanBeRefilled) {
   heap.Push(5.0, 7);  // a fresh entry, not a lowered one
   heap.Push(5.0, 2);
   EXPECT_EQ(2, heap.Size());
-  EXPECT_EQ(2, heap.Pop());
-  EXPECT_EQ(7, heap.Pop());
-  EXPECT_EQ(-1, heap.Pop());
+  auto any = [](int32_t, uint64_t) { return true; };
+  auto none = [](int32_t) {};
+  EXPECT_EQ(2, heap.Pop(any, none));
+  EXPECT_EQ(7, heap.Pop(any, none));
+  EXPECT_EQ(-1, heap.Pop(any, none));
 }
 
 }  // namespace

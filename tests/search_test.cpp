@@ -20,8 +20,9 @@ namespace {
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double U = UNREACHED;
 
-// Reciprocal stored weights (length 1/(1+w) under LENGTH_STORED) for
-// Anybridge, raw weights for Anypairs and Spanpairs.
+// A graph as a program loads it: cells hold the weights as read, which a
+// search takes as lengths (LENGTH_STORED, as anypairs does) or turns into
+// 1/(1+w) (LENGTH_RECIPROCAL, as the other programs do).
 EdgeGraph Graph(Deliverable which, std::string_view text) {
   TempFile file(text);
   RunSettings settings = SettingsWithPath(which, file.path());
@@ -53,7 +54,7 @@ const char kFourNodes[] = "a b 1\na c 1\nb d 1\nc d 1\n";
 TEST(Search, FourNodeExampleInPathMode) {
   const EdgeGraph g = Graph(Deliverable::Anybridge, kFourNodes);
   SourcePass pass;
-  Path_Search(g, 4, 0, SEARCH_PATHS, LENGTH_STORED, pass);
+  Path_Search(g, 4, 0, SEARCH_PATHS, LENGTH_RECIPROCAL, pass);
   EXPECT_EQ(pass.dist, (Doubles{0.0, 0.5, 0.5, 1.0}));
   EXPECT_EQ(pass.sigma, (Doubles{1, 1, 1, 2}));
   EXPECT_EQ(pass.settled, (Ints{1, 1, 1, 1}));
@@ -69,7 +70,7 @@ TEST(Search, FourNodeExampleInDistanceModeAndUnderEitherRule) {
   const EdgeGraph stored = Graph(Deliverable::Anybridge, kFourNodes);
   const EdgeGraph raw = Graph(Deliverable::Spanpairs, kFourNodes);
   SourcePass a, b;
-  Path_Search(stored, 4, 3, SEARCH_DISTANCES, LENGTH_STORED, a);
+  Path_Search(stored, 4, 3, SEARCH_DISTANCES, LENGTH_RECIPROCAL, a);
   Path_Search(raw, 4, 3, SEARCH_DISTANCES, LENGTH_RECIPROCAL, b);
   for (const SourcePass* pass : {&a, &b}) {
     EXPECT_EQ(pass->dist, (Doubles{1.0, 0.5, 0.5, 0.0}));
@@ -81,8 +82,8 @@ TEST(Search, FourNodeExampleInDistanceModeAndUnderEitherRule) {
 TEST(Search, SourceWithoutCellsSettlesOnlyItself) {
   const EdgeGraph g = Graph(Deliverable::Anybridge, kFourNodes);
   SourcePass pass;
-  Path_Search(g, 5, 0, SEARCH_PATHS, LENGTH_STORED, pass);
-  Path_Search(g, 5, 4, SEARCH_PATHS, LENGTH_STORED, pass);
+  Path_Search(g, 5, 0, SEARCH_PATHS, LENGTH_RECIPROCAL, pass);
+  Path_Search(g, 5, 4, SEARCH_PATHS, LENGTH_RECIPROCAL, pass);
   EXPECT_EQ(pass.dist, (Doubles{U, U, U, U, 0.0}));
   EXPECT_EQ(pass.settled, (Ints{0, 0, 0, 0, 1}));
   EXPECT_EQ(pass.sigma, (Doubles{0, 0, 0, 0, 1}));
@@ -165,7 +166,7 @@ TEST(Search, SelfLoops) {
     SCOPED_TRACE(c.label);
     const EdgeGraph g = Graph(c.which, c.text);
     SourcePass pass;
-    Path_Search(g, 2, 0, SEARCH_PATHS, LENGTH_STORED, pass);
+    Path_Search(g, 2, 0, SEARCH_PATHS, RunSettings_For(c.which).lengthRule, pass);
     EXPECT_EQ(pass.dist, c.dist);
     EXPECT_EQ(pass.sigma, c.sigma);
     EXPECT_EQ(Preds(pass, 0), c.preds[0]);
@@ -202,7 +203,7 @@ TEST(Search, WeightMinusOneGivesInfiniteLength) {
   {
     const EdgeGraph g = Graph(Deliverable::Anybridge, "a b -1\n");
     SourcePass pass;
-    Path_Search(g, 2, 0, SEARCH_PATHS, LENGTH_STORED, pass);
+    Path_Search(g, 2, 0, SEARCH_PATHS, LENGTH_RECIPROCAL, pass);
     EXPECT_EQ(pass.dist, (Doubles{0, kInf}));
     EXPECT_EQ(pass.settled, (Ints{1, 1}));
     EXPECT_EQ(pass.sigma, (Doubles{1, 1}));
@@ -219,7 +220,7 @@ TEST(Search, WeightMinusOneGivesInfiniteLength) {
     // A finite path improves the infinite one: a-c-b is 0.5 + 0.5.
     const EdgeGraph g = Graph(Deliverable::Anybridge, "a b -1\na c 1\nc b 1\n");
     SourcePass pass;
-    Path_Search(g, 3, 0, SEARCH_PATHS, LENGTH_STORED, pass);
+    Path_Search(g, 3, 0, SEARCH_PATHS, LENGTH_RECIPROCAL, pass);
     EXPECT_EQ(pass.dist, (Doubles{0, 1.0, 0.5}));
     EXPECT_EQ(Preds(pass, 1), Ints{2});
     EXPECT_EQ(StackFromTop(pass), (Ints{1, 2, 0}));
@@ -231,7 +232,7 @@ TEST(Search, WeightMinusOneGivesInfiniteLength) {
 TEST(Search, InfiniteWeightGivesZeroLength) {
   const EdgeGraph g = Graph(Deliverable::Anybridge, "a b inf\nb c 1\n");
   SourcePass pass;
-  Path_Search(g, 3, 0, SEARCH_PATHS, LENGTH_STORED, pass);
+  Path_Search(g, 3, 0, SEARCH_PATHS, LENGTH_RECIPROCAL, pass);
   EXPECT_EQ(pass.dist, (Doubles{0, 0, 0.5}));
   EXPECT_EQ(pass.sigma, (Doubles{2, 1, 1}));
   EXPECT_EQ(Preds(pass, 0), Ints{1});
@@ -276,7 +277,7 @@ TEST(Search, NaNDistanceIsSelectedOnlyAsFirstCandidate) {
 TEST(Accumulate, FourNodeExample) {
   const EdgeGraph g = Graph(Deliverable::Anybridge, kFourNodes);
   SourcePass pass;
-  Path_Search(g, 4, 0, SEARCH_PATHS, LENGTH_STORED, pass);
+  Path_Search(g, 4, 0, SEARCH_PATHS, LENGTH_RECIPROCAL, pass);
   std::vector<double> scores(4, 0.0);
   Path_Accumulate(pass, 4, 0, scores);
   EXPECT_EQ(pass.delta, (Doubles{3.0, 0.5, 0.5, 0.0}));
@@ -291,7 +292,7 @@ TEST(Accumulate, FourNodeExample) {
 
   std::vector<double> all(4, 0.0);
   for (int32_t s = 0; s < 4; ++s) {
-    Path_Search(g, 4, s, SEARCH_PATHS, LENGTH_STORED, pass);
+    Path_Search(g, 4, s, SEARCH_PATHS, LENGTH_RECIPROCAL, pass);
     Path_Accumulate(pass, 4, s, all);
   }
   EXPECT_EQ(all, (Doubles{1, 1, 1, 1}));
@@ -301,7 +302,7 @@ std::vector<double> AllScores(const EdgeGraph& g) {
   std::vector<double> scores(static_cast<size_t>(g.nameCount), 0.0);
   SourcePass pass;
   for (int32_t s = 0; s < g.nameCount; ++s) {
-    Path_Search(g, g.nameCount, s, SEARCH_PATHS, LENGTH_STORED, pass);
+    Path_Search(g, g.nameCount, s, SEARCH_PATHS, LENGTH_RECIPROCAL, pass);
     Path_Accumulate(pass, g.nameCount, s, scores);
   }
   return scores;
@@ -312,7 +313,7 @@ std::vector<double> AllScores(const EdgeGraph& g) {
 TEST(Accumulate, DuplicateLineGivesTheSameScores) {
   const EdgeGraph dup = Graph(Deliverable::Anybridge, "a b 1\na b 1\nb c 1\n");
   SourcePass pass;
-  Path_Search(dup, 3, 0, SEARCH_PATHS, LENGTH_STORED, pass);
+  Path_Search(dup, 3, 0, SEARCH_PATHS, LENGTH_RECIPROCAL, pass);
   EXPECT_EQ(pass.sigma, (Doubles{1, 2, 2}));
   EXPECT_EQ(Preds(pass, 1), (Ints{0, 0}));
   std::vector<double> scores(3, 0.0);
@@ -327,7 +328,7 @@ TEST(Accumulate, DuplicateLineGivesTheSameScores) {
 
 TEST(FastEngine, FourNodeExampleMatchesTheReference) {
   const EdgeGraph g = Graph(Deliverable::Anybridge, kFourNodes);
-  const FastGraph fast = FastGraph_Build(g, LENGTH_STORED);
+  const FastGraph fast = FastGraph_Build(g, LENGTH_RECIPROCAL);
   FastWorkspace ws;
   FastWorkspace_Init(ws, fast);
   Fast_Search(fast, 0, SEARCH_PATHS, ws);

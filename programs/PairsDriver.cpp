@@ -3,9 +3,10 @@
 
 #include "graph/EdgeGraph.h"
 #include "paths/FastEngine.h"
-#include "paths/OrderedRun.h"
+#include "paths/Path_Search.h"
 #include "programs/Arguments.h"
 #include "programs/Drivers.h"
+#include "programs/FastRun.h"
 #include "programs/Output.h"
 
 namespace {
@@ -39,32 +40,18 @@ void RowsByReference(const EdgeGraph& graph, SourceRange range, LengthRule rule,
     for (int32_t j = source + 1; j < graph.nameCount; ++j) {
       if (pass.settled[j] != 0) AppendRow(text, graph, source, j, pass.dist[j]);
     }
-    if (text.Size() >= (size_t{1} << 20)) {
-      Output_Write(out, text.View());
-      text.Clear();
-    }
+    Output_WriteWhenFull(out, text);
   }
   Output_Write(out, text.View());
 }
 
 // Sources are searched and formatted in parallel and written in order.
 void RowsByFastEngine(const EdgeGraph& graph, SourceRange range, LengthRule rule,
-                      unsigned threads, int32_t heapLimit, std::ostream& out) {
+                      const EngineChoice& engine, std::ostream& out) {
   if (range.first > range.last) return;
   const FastGraph fast = FastGraph_Build(graph, rule);
-  constexpr int64_t kPerTask = 8;
-  const int64_t sources = range.last - range.first + 1;
-  const int64_t tasks = (sources + kPerTask - 1) / kPerTask;
-  auto makeWorkspace = [&] {
-    FastWorkspace ws;
-    FastWorkspace_Init(ws, fast);
-    ws.heapLimit = heapLimit;
-    return ws;
-  };
-  auto produce = [&](int64_t task, FastWorkspace& ws, TextBuffer& text) {
+  auto produce = [&](int64_t begin, int64_t end, FastWorkspace& ws, TextBuffer& text) {
     text.Clear();
-    const int64_t begin = range.first + task * kPerTask;
-    const int64_t end = std::min(range.last + 1, begin + kPerTask);
     for (int64_t s = begin; s < end; ++s) {
       const auto source = static_cast<int32_t>(s);
       Fast_Search(fast, source, SEARCH_DISTANCES, ws);
@@ -73,22 +60,21 @@ void RowsByFastEngine(const EdgeGraph& graph, SourceRange range, LengthRule rule
       }
     }
   };
-  auto consume = [&](int64_t, TextBuffer& text) { Output_Write(out, text.View()); };
-  OrderedRun<TextBuffer>(tasks, threads, int64_t{threads} * 4, makeWorkspace, produce, consume);
+  auto consume = [&](TextBuffer& text) { Output_Write(out, text.View()); };
+  FastRun_Sources<TextBuffer>(fast, range.first, range.last - range.first + 1, FastRunKind::Rows,
+                              engine, produce, consume);
 }
 
 }  // namespace
 
 void Pairs_Run(RunSettings settings, const std::vector<std::string>& args, std::ostream& out,
-               EngineChoice engine) {
-  // anypairs takes its weights as lengths; spanpairs turns them into 1/(1+w).
-  const LengthRule rule = settings.fromCommandLine ? LENGTH_STORED : LENGTH_RECIPROCAL;
+               const EngineChoice& engine) {
   SourceRange range{};
   if (settings.fromCommandLine) {
     Arguments_ReadFileAndCapacity(settings, args);
     range = {0, int64_t{settings.nodeCapacity} - 1};
   } else if (args.size() < 2) {
-    throw RunError(kStatusUsage, "usage: " + settings.programName + " FIRST_SOURCE LAST_SOURCE");
+    throw RunError(kStatusUsage, settings.usage);
   }
   const EdgeGraph graph = EdgeGraph_Load(settings);
   if (!settings.fromCommandLine) {
@@ -101,9 +87,8 @@ void Pairs_Run(RunSettings settings, const std::vector<std::string>& args, std::
   }
   range = NamedPart(range, graph);
   if (engine.reference) {
-    RowsByReference(graph, range, rule, out);
+    RowsByReference(graph, range, settings.lengthRule, out);
     return;
   }
-  const unsigned threads = engine.threads > 0 ? engine.threads : Threads_Available();
-  RowsByFastEngine(graph, range, rule, threads, engine.heapLimit, out);
+  RowsByFastEngine(graph, range, settings.lengthRule, engine, out);
 }

@@ -1,0 +1,72 @@
+// The per-thread working data of the fast engine: one record per node, the
+// predecessor links and settle order of the current search, and the queues.
+// A search resets only what the previous one touched, so a source costs what
+// it reaches, not the node count.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "paths/FastGraph.h"
+#include "paths/HeapQueue.h"
+#include "paths/RadixQueue.h"
+#include "paths/ScanQueue.h"
+
+// Where a node stands in the current search.
+constexpr uint8_t kUntouched = 0;
+constexpr uint8_t kOpen = 1;     // reached, not settled (scan policy only)
+constexpr uint8_t kSettled = 2;
+
+// Frontiers up to this many nodes stay on the heap. Measured: limits from 128
+// to 1024 run alike; a heap of thousands of entries loses to the radix queue.
+constexpr int32_t kDefaultHeapLimit = 256;
+
+// What a search reads and writes about one node, in one 32-byte record so
+// that it touches a single cache line. The node's cells are
+// cells[cellBase .. cellBase+cellCount-1].
+struct alignas(32) NodeState {
+  double dist = UNREACHED;
+  double sigma = 0.0;
+  uint32_t cellBase = 0;   // fixed per graph
+  int32_t predHead = -1;   // newest predecessor link; valid once reached
+  uint32_t cellCount = 0;  // fixed per graph
+  uint8_t phase = kUntouched;
+  uint8_t cellShape = 0;   // fixed per graph, as in FastGraph
+};
+
+// A recorded predecessor and the link recorded before it for the same node.
+// Links are appended as ties are found, so a search writes them in sequence
+// rather than into per-node slots all over memory.
+struct PredLink {
+  int32_t node;
+  int32_t next;
+};
+
+struct FastWorkspace {
+  // The distance of a node not reached yet: UNREACHED as the reference has
+  // it, or, where no length is negative or NaN and so no distance can be
+  // negative, -infinity, whose bit pattern exceeds every distance's.
+  double unreached = UNREACHED;
+  std::vector<NodeState> state;
+  std::vector<double> delta;     // dependencies, filled by the accumulation
+  std::vector<PredLink> links;   // this search's predecessor links, one at most per cell
+  size_t linkCount = 0;
+  std::vector<int32_t> order;    // settle order: the settle stack, bottom first
+  std::vector<int32_t> touched;  // every node given a distance (scan policy)
+  HeapQueue heap;                 // selection when no length is negative or NaN:
+  RadixQueue radix;               // the heap first, the radix queue on wide frontiers
+  // The frontier size at which a search moves from the heap to the radix
+  // queue. Both give the same order, so this tunes speed only; tests lower
+  // it to make searches move early.
+  int32_t heapLimit = kDefaultHeapLimit;
+  ScanQueue scanQueue;            // selection otherwise
+  std::vector<int32_t> rows;     // scratch for distance rows
+};
+
+// Sizes a workspace for graph; every node starts untouched. Throws
+// std::bad_alloc for graphs of 2^31 cells or more.
+void FastWorkspace_Init(FastWorkspace& ws, const FastGraph& graph);
+
+// Returns every node the last search touched to its untouched state and
+// forgets that search's settle order and links.
+void FastWorkspace_Reset(FastWorkspace& ws);

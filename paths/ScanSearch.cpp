@@ -1,0 +1,41 @@
+// The scan policy, for graphs with a negative or NaN length: distances can
+// then fall after a node is settled, turn NaN or come out at the UNREACHED
+// mark, and only the reference scan's own rule, modelled by ScanQueue, gives
+// its settle order.
+#include "paths/FastPolicies.h"
+#include "paths/FastRelax.h"
+
+namespace {
+
+template <bool kPaths>
+void SearchByScan(const FastGraph& graph, int32_t s, FastWorkspace& ws) {
+  NodeState* state = ws.state.data();
+  ScanQueue& queue = ws.scanQueue;
+  ws.touched.push_back(s);
+  auto onReached = [&](int32_t v, double x, bool wasUnreached) {
+    NodeState& sv = state[v];
+    if (sv.phase == kSettled) return;  // negative lengths reach settled nodes
+    if (sv.phase == kUntouched) {
+      sv.phase = kOpen;
+      ws.touched.push_back(v);
+    }
+    queue.Update(v, !wasUnreached, x);
+  };
+  int32_t u = s;
+  do {
+    state[u].phase = kSettled;
+    ws.order.push_back(u);
+    RelaxCells<kPaths>(graph, u, ws, onReached);
+    u = queue.Pop([&](int32_t v) { return state[v].dist; });
+  } while (u >= 0);
+}
+
+}  // namespace
+
+void FastPolicy_Scan(const FastGraph& graph, int32_t s, SearchMode mode, FastWorkspace& ws) {
+  if (mode == SEARCH_PATHS) {
+    SearchByScan<true>(graph, s, ws);
+  } else {
+    SearchByScan<false>(graph, s, ws);
+  }
+}

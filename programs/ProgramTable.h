@@ -1,0 +1,53 @@
+// The six programs, one row each: everything that tells them apart. The
+// settings, help and usage texts, the dispatch of the executables, the runner
+// and the benchmark's reference runner all read this table.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "graph/RunSettings.h"
+#include "programs/Drivers.h"
+
+enum class Deliverable { Anybridge, Plusbridge, Betweenness, Linkbridge, Spanpairs, Anypairs };
+
+// Where a program's input comes from: its command line ("FILE IGNORED
+// CAPACITY"), or a dataset fixed when the suite is built.
+enum class Dataset { CommandLine, Main, Companion };
+
+struct Program {
+  Deliverable id;
+  const char* name;
+  int nameWidth;        // longest name in bytes
+  int lineWidth;        // the line buffer of the program's first definition
+  int32_t capacity;     // node capacity; 0 when the command line gives it
+  Dataset dataset;
+  LengthRule lengthRule;
+  EdgeFilter edgeFilter;
+  Driver driver;
+  const char* arguments;  // the usage line's arguments after the name
+  const char* summary;    // one line: what the program prints
+};
+
+// Every program, in the order of Deliverable.
+std::span<const Program> Program_All();
+const Program& Program_Of(Deliverable which);
+// The program of that name, or nullptr.
+const Program* Program_Find(std::string_view name);
+
+// Whether the program prints betweenness scores (else distances).
+bool Program_IsBetweenness(const Program& program);
+
+// The program's settings, with the dataset path resolved for a fixed-path
+// program; the command-line programs leave the path empty and the capacity 0
+// for the driver to fill from their arguments.
+RunSettings RunSettings_For(Deliverable which);
+
+// "usage: NAME ARGUMENTS", the line a bad command line prints.
+std::string Program_Usage(const Program& program);
+
+// The --help text: the usage, what the program prints, its input, edge
+// length and output, and for a fixed-path program the dataset settings name.
+std::string Program_Help(const Program& program, const RunSettings& settings);
