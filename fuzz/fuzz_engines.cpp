@@ -62,7 +62,7 @@ void WriteInput(const uint8_t* data, size_t size) {
   std::abort();
 }
 
-Outcome Run(Deliverable which, EngineChoice engine) {
+Outcome Run(Deliverable which, RunOptions engine) {
   const RunSettings settings = RunSettings_For(which);
   const std::vector<std::string> args = {Input().path, "0", "64"};
   std::ostringstream out;
@@ -86,13 +86,13 @@ Outcome Run(Deliverable which, EngineChoice engine) {
 }
 
 void Compare(Deliverable which, const char* label) {
-  const Outcome expected = Run(which, EngineChoice{true, 1});
+  const Outcome expected = Run(which, RunOptions{true, 1});
   // One and two threads; then searches that move from the heap to the radix
   // queue at once or after two nodes, which inputs this small never make
   // them do by themselves.
-  const EngineChoice engines[] = {{false, 1, {}}, {false, 2, {}},
+  const RunOptions engines[] = {{false, 1, {}}, {false, 2, {}},
                                   {false, 1, 0}, {false, 2, 2}};
-  for (const EngineChoice& engine : engines) {
+  for (const RunOptions& engine : engines) {
     const Outcome actual = Run(which, engine);
     if (actual.failed != expected.failed || actual.status != expected.status ||
         actual.text != expected.text) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <unistd.h>
 
+#include "graph/ByteHash.h"
+
 void HashStoreDeleter::operator()(Hash_Store* table) const {
   Hash_DeleteTable(table);
   delete table;
@@ -63,7 +65,11 @@ class Loader {
     heads[static_cast<size_t>(b)] = List_Add(heads[static_cast<size_t>(b)], a, w);
   }
 
-  EdgeGraph Finish() { return std::move(graph_); }
+  EdgeGraph Finish(const ByteHash& content) {
+    graph_.inputSize = content.Size();
+    graph_.inputHash = content.Final();
+    return std::move(graph_);
+  }
 
   [[noreturn]] void Fail(const std::string& what) const {
     throw RunError(kStatusFailure,
@@ -145,6 +151,7 @@ EdgeGraph EdgeGraph_Load(const RunSettings& settings) {
   constexpr size_t kBlock = size_t{1} << 20;
   std::vector<char> buffer(kBlock + 1);
   size_t carried = 0;  // bytes of an unfinished line at the buffer's start
+  ByteHash content;
   for (;;) {
     if (buffer.size() - 1 - carried < kBlock / 2) buffer.resize(buffer.size() * 2);
     const ssize_t got = read(fd, buffer.data() + carried, buffer.size() - 1 - carried);
@@ -154,6 +161,7 @@ EdgeGraph EdgeGraph_Load(const RunSettings& settings) {
                      "cannot read " + settings.inputPath + ": " + SystemReason(errno));
     }
     if (got == 0) break;
+    content.Update(buffer.data() + carried, static_cast<size_t>(got));
     char* const data = buffer.data();
     const size_t filled = carried + static_cast<size_t>(got);
     size_t start = 0;
@@ -172,5 +180,5 @@ EdgeGraph EdgeGraph_Load(const RunSettings& settings) {
     buffer[carried] = '\0';
     loader.ProcessLine(buffer.data());
   }
-  return loader.Finish();
+  return loader.Finish(content);
 }

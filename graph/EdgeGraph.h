@@ -31,6 +31,8 @@ struct EdgeGraph {
   NameTable names;
   std::vector<List_Cell*> heads;  // nameCount heads; cells owned here
   std::unique_ptr<Hash_Store, HashStoreDeleter> index;
+  uint64_t inputSize = 0;  // bytes read from the input
+  uint64_t inputHash = 0;  // ByteHash of those bytes: names the content
 
   EdgeGraph() = default;
   EdgeGraph(EdgeGraph&&) = default;

@@ -1,5 +1,6 @@
 #include "paths/FastWorkspace.h"
 
+#include <algorithm>
 #include <limits>
 #include <new>
 
@@ -15,7 +16,7 @@ void FastWorkspace_Init(FastWorkspace& ws, const FastGraph& graph) {
     ws.state[v].cellShape = graph.cellShape[v];
   }
   ws.delta.assign(n, 0.0);
-  ws.links.resize(graph.cells.size());
+  ws.links.clear();
   ws.linkCount = 0;
   ws.scanQueue.Init(graph.nodeCount);
   ws.order.clear();
@@ -23,6 +24,10 @@ void FastWorkspace_Init(FastWorkspace& ws, const FastGraph& graph) {
   ws.order.reserve(n);
   ws.heap.Init(graph.nodeCount);
   ws.radix.Init(graph.nodeCount);
+}
+
+void FastWorkspace_GrowLinks(FastWorkspace& ws, size_t more) {
+  ws.links.resize(std::max(ws.links.size() * 2, std::max<size_t>(ws.linkCount + more, 1024)));
 }
 
 void FastWorkspace_Reset(FastWorkspace& ws) {

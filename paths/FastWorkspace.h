@@ -49,7 +49,7 @@ struct FastWorkspace {
   double unreached = UNREACHED;
   std::vector<NodeState> state;
   std::vector<double> delta;     // dependencies, filled by the accumulation
-  std::vector<PredLink> links;   // this search's predecessor links, one at most per cell
+  std::vector<PredLink> links;   // this search's predecessor links, grown as ties come
   size_t linkCount = 0;
   std::vector<int32_t> order;    // settle order: the settle stack, bottom first
   std::vector<int32_t> touched;  // every node given a distance (scan policy)
@@ -66,6 +66,15 @@ struct FastWorkspace {
 // Sizes a workspace for graph; every node starts untouched. Throws
 // std::bad_alloc for graphs of 2^31 cells or more.
 void FastWorkspace_Init(FastWorkspace& ws, const FastGraph& graph);
+
+void FastWorkspace_GrowLinks(FastWorkspace& ws, size_t more);
+
+// Makes room for `cells` more predecessor links before a node's cells are
+// relaxed: each cell records one at most. The links grow with the ties
+// searches record instead of holding a slot for every cell of the graph.
+inline void FastWorkspace_ReserveLinks(FastWorkspace& ws, uint32_t cells) {
+  if (ws.linkCount + cells > ws.links.size()) FastWorkspace_GrowLinks(ws, cells);
+}
 
 // Returns every node the last search touched to its untouched state and
 // forgets that search's settle order and links.

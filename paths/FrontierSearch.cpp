@@ -19,6 +19,7 @@ inline void Settle(const FastGraph& graph, int32_t u, FastWorkspace& ws, Queue& 
   NodeState& su = ws.state[u];
   su.phase = kSettled;
   ws.order.push_back(u);
+  if constexpr (kPaths) FastWorkspace_ReserveLinks(ws, su.cellCount);
   if (kCompareFirst && su.cellShape == kCellsDistinct) {
     RelaxDistinct<kPaths>(graph, u, ws, queue);
   } else if (su.cellShape != kCellsSelfLoop) {

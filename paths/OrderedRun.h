@@ -1,12 +1,20 @@
-// Runs tasks 0 .. count-1 on several threads and hands their results to
-// consume() strictly in task order, one at a time, so the outcome is the
-// same for any number of threads.
+// Runs tasks 0 .. count-1 on several threads and folds their results in
+// task order, so that the outcome is the same for any number of threads.
 //
-// Results live in `window` slots that are reused from task to task, so a
-// long run allocates nothing once the slots have grown. A worker takes task
-// t only once t < (next task to consume) + window; the task that used slot
-// t % window before is then consumed already, so the worker fills the slot
-// without waiting for it and without holding the lock.
+// Each result is folded in `lanes` lanes (a driver splits its results by
+// node range, one lane per range, so that folding keeps up with many
+// threads). Within a lane folds come strictly in task order, one at a time;
+// different lanes fold at once. Results live in slots that each worker
+// brings to the run and that are reused from task to task, so memory in
+// flight is fixed when the run starts: a worker takes task t only once every
+// lane has folded task t - slots, whose slot t then reuses.
+//
+// The calling thread is one of the workers. Every worker builds its
+// workspace and its result slots before any task starts (the start
+// barrier): a worker that cannot, for want of memory, or a thread that
+// cannot be started, leaves the run with fewer workers, and nothing is
+// produced or written until the workers are known. Only a calling thread
+// that cannot build its own ends the run, with std::bad_alloc.
 #pragma once
 
 #include <condition_variable>
@@ -16,94 +24,203 @@
 #include <new>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
-// Produce: void(int64_t task, Workspace&, Result& slot), which fills a slot
-// holding an earlier task's result; Consume: void(int64_t task, Result&).
-// makeWorkspace() builds one workspace per thread. An exception thrown by
-// produce or consume stops the run and is rethrown to the caller; a thread
-// that cannot be started for want of memory is reported as std::bad_alloc.
-template <class Result, class MakeWorkspace, class Produce, class Consume>
-void OrderedRun(int64_t count, unsigned threads, int64_t window, MakeWorkspace makeWorkspace,
-                Produce produce, Consume consume) {
-  if (threads <= 1 || count <= 1) {
+struct OrderedRunShape {
+  unsigned threads = 1;          // workers wanted, the calling thread included
+  int64_t resultsPerThread = 2;  // result slots each worker brings
+  int32_t lanes = 1;             // folds of each result, in separate lanes
+};
+
+// Watches an ordered run. Folded(n) hears, one call at a time, that the
+// first n tasks have been folded in every lane, and returns whether a
+// snapshot is wanted; Snapshot(b) then runs with every lane stopped after
+// exactly b tasks (b >= n) and no fold under way, and right after it, on the
+// same thread but with the lanes going again, Persist() (so that slow work
+// on the snapshot holds up no fold). Either may throw to end the run.
+class OrderedRunWatcher {
+ public:
+  virtual bool Folded(int64_t tasksFolded) = 0;
+  virtual void Snapshot(int64_t tasksFolded) = 0;
+  virtual void Persist() = 0;
+
+ protected:
+  ~OrderedRunWatcher() = default;
+};
+
+// Thrown out of OrderedTurn::Wait when the run stops while a producer waits;
+// the run catches it.
+struct OrderedRunStopped {};
+
+// The scheduling state of a run, shared by its workers under one lock.
+class OrderedRunCore {
+ public:
+  struct Job {
+    enum Kind { kFold, kSnapshot, kProduce, kTurn, kDone } kind;
+    int64_t task;
+    int32_t lane;
+  };
+
+  OrderedRunCore(int64_t count, int32_t lanes, OrderedRunWatcher* watcher)
+      : count_(count), lanes_(lanes), watcher_(watcher),
+        laneNext_(static_cast<size_t>(lanes), 0), laneBusy_(static_cast<size_t>(lanes), 0) {}
+
+  // The start barrier: each helper arrives, ready or not, and then awaits
+  // the start; the calling thread awaits every arrival, then starts the run
+  // with the slots that were brought.
+  void Arrive();
+  bool AwaitStart();  // false when the run stopped before it began
+  void AwaitArrivals(int helpers);
+  void Start(int64_t slots);
+
+  // The next job for a worker (waitingFor < 0) or for a producer waiting
+  // for its turn at task waitingFor (then never kProduce or kDone); blocks
+  // until there is one. Returns kDone once the run is over or stopped.
+  Job Next(int64_t waitingFor);
+  void Finish(const Job& job);
+  void Fail(std::exception_ptr failure);
+  void RethrowFailure();
+  // Runs the watcher's Persist after a snapshot; no snapshot is taken
+  // meanwhile, so Persist has the snapshot to itself.
+  void Persist();
+  size_t SlotOf(int64_t task) const { return static_cast<size_t>(task % slots_); }
+
+ private:
+  bool FoldableLane(int32_t& lane) const;
+  bool SnapshotDue() const;
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  const int64_t count_;
+  const int32_t lanes_;
+  OrderedRunWatcher* const watcher_;
+  int64_t slots_ = 0;
+  int helpersArrived_ = 0;
+  bool started_ = false;
+  bool stop_ = false;
+  std::exception_ptr failure_;
+  int64_t nextTask_ = 0;
+  int64_t foldedAll_ = 0;          // tasks folded in every lane
+  std::vector<int64_t> laneNext_;  // per lane: the next task it folds
+  std::vector<char> laneBusy_;
+  std::vector<int64_t> slotTask_;   // per slot: the task it holds, or -1
+  std::vector<int32_t> slotLanes_;  // per slot: lanes yet to fold it
+  int64_t pause_ = -1;              // lanes stop here for a snapshot, or -1
+  bool snapshotting_ = false;
+  bool persisting_ = false;
+  int32_t laneCursor_ = 0;          // where the search for a lane to fold starts
+};
+
+// A producer's place in the output order, for producers whose results
+// outgrow their slot. Wait() returns once every earlier task has been
+// folded in every lane: the producer may then hand out its result's head
+// itself, in order. While it waits, the thread folds ready results.
+class OrderedTurn {
+ public:
+  template <class RunShared>
+  OrderedTurn(OrderedRunCore& core, int64_t task, RunShared& runShared)
+      : core_(core),
+        task_(task),
+        runShared_(&runShared),
+        call_([](void* f, const OrderedRunCore::Job& job) { (*static_cast<RunShared*>(f))(job); }) {}
+
+  void Wait() {
+    while (!mine_) {
+      const OrderedRunCore::Job job = core_.Next(task_);
+      if (job.kind == OrderedRunCore::Job::kTurn) {
+        mine_ = true;
+      } else if (job.kind == OrderedRunCore::Job::kDone) {
+        throw OrderedRunStopped{};
+      } else {
+        call_(runShared_, job);
+        core_.Finish(job);
+        if (job.kind == OrderedRunCore::Job::kSnapshot) core_.Persist();
+      }
+    }
+  }
+
+ private:
+  OrderedRunCore& core_;
+  int64_t task_;
+  void* runShared_;  // folds and snapshots, the jobs any thread may run
+  void (*call_)(void*, const OrderedRunCore::Job&);
+  bool mine_ = false;
+};
+
+// Runs the tasks. makeWorkspace() builds a worker's workspace and
+// makeResult() one result slot; produce(task, workspace, result, turn)
+// fills a slot that holds an earlier task's result; fold(task, lane,
+// result) folds one lane of it. An exception from any of them stops the run
+// and is rethrown to the caller, except std::bad_alloc while a helper
+// builds, which only keeps that helper out.
+template <class Result, class MakeWorkspace, class MakeResult, class Produce, class Fold>
+void OrderedRun(int64_t count, const OrderedRunShape& shape, MakeWorkspace makeWorkspace,
+                MakeResult makeResult, Produce produce, Fold fold,
+                OrderedRunWatcher* watcher = nullptr) {
+  using Job = OrderedRunCore::Job;
+  if (count <= 0) return;
+  OrderedRunCore core(count, shape.lanes, watcher);
+  std::vector<Result> results;  // filled before the start, then fixed
+  std::mutex resultsMutex;
+  auto build = [&] {
     auto ws = makeWorkspace();
-    Result slot;
-    for (int64_t t = 0; t < count; ++t) {
-      produce(t, ws, slot);
-      consume(t, slot);
-    }
-    return;
-  }
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::vector<Result> slots(static_cast<size_t>(window));
-  std::vector<char> ready(static_cast<size_t>(window), 0);
-  int64_t nextTask = 0;
-  int64_t nextConsume = 0;
-  bool consuming = false;
-  bool go = false;  // set once every worker has started
-  bool stop = false;
-  std::exception_ptr failure;
-
-  auto fail = [&](std::exception_ptr e) {
-    std::lock_guard lock(mutex);
-    if (!failure) failure = e;
-    stop = true;
-    changed.notify_all();
+    std::vector<Result> mine;
+    for (int64_t i = 0; i < shape.resultsPerThread; ++i) mine.push_back(makeResult());
+    std::lock_guard lock(resultsMutex);
+    for (Result& r : mine) results.push_back(std::move(r));
+    return ws;
   };
-
-  auto worker = [&] {
+  auto runShared = [&](const Job& job) {
+    if (job.kind == Job::kFold) {
+      fold(job.task, job.lane, results[core.SlotOf(job.task)]);
+    } else {
+      watcher->Snapshot(job.task);
+    }
+  };
+  auto work = [&](auto& ws) {
     try {
-      {
-        // No output before the whole pool runs: a pool that cannot be
-        // started must leave nothing half-written.
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return go || stop; });
-        if (stop) return;
-      }
-      auto ws = makeWorkspace();
       for (;;) {
-        int64_t t;
-        {
-          std::unique_lock lock(mutex);
-          changed.wait(lock, [&] { return stop || nextTask >= count || nextTask < nextConsume + window; });
-          if (stop || nextTask >= count) return;
-          t = nextTask++;
+        const Job job = core.Next(-1);
+        if (job.kind == Job::kDone) return;
+        if (job.kind == Job::kProduce) {
+          OrderedTurn turn(core, job.task, runShared);
+          produce(job.task, ws, results[core.SlotOf(job.task)], turn);
+        } else {
+          runShared(job);
         }
-        const auto at = static_cast<size_t>(t % window);
-        produce(t, ws, slots[at]);
-        std::unique_lock lock(mutex);
-        ready[at] = 1;
-        // Whoever finds the next result ready consumes it, and any that follow.
-        while (!consuming && !stop) {
-          const auto next = static_cast<size_t>(nextConsume % window);
-          if (ready[next] == 0) break;
-          ready[next] = 0;
-          consuming = true;
-          lock.unlock();
-          consume(nextConsume, slots[next]);
-          lock.lock();
-          consuming = false;
-          nextConsume += 1;
-          changed.notify_all();
-        }
+        core.Finish(job);
+        if (job.kind == Job::kSnapshot) core.Persist();
       }
+    } catch (const OrderedRunStopped&) {
     } catch (...) {
-      fail(std::current_exception());
+      core.Fail(std::current_exception());
+    }
+  };
+  auto helper = [&] {
+    try {
+      auto ws = build();
+      core.Arrive();
+      if (core.AwaitStart()) work(ws);
+    } catch (const std::bad_alloc&) {
+      core.Arrive();  // leaves the run to the others
+    } catch (...) {
+      core.Fail(std::current_exception());
+      core.Arrive();
     }
   };
 
-  std::vector<std::thread> pool;
-  pool.reserve(threads);  // growing the vector mid-start could throw past running workers
+  auto ws = build();  // without the calling thread's own, nothing can run
+  std::vector<std::thread> helpers;
+  helpers.reserve(shape.threads > 1 ? shape.threads - 1 : 0);
   try {
-    for (unsigned i = 0; i < threads; ++i) pool.emplace_back(worker);
-    std::lock_guard lock(mutex);
-    go = true;
-    changed.notify_all();
+    for (unsigned i = 1; i < shape.threads; ++i) helpers.emplace_back(helper);
   } catch (const std::system_error&) {
-    fail(std::make_exception_ptr(std::bad_alloc()));
+    // No more threads can be started: the run goes on with those that were.
   }
-  for (auto& th : pool) th.join();
-  if (failure) std::rethrow_exception(failure);
+  core.AwaitArrivals(static_cast<int>(helpers.size()));
+  core.Start(static_cast<int64_t>(results.size()));
+  work(ws);
+  for (auto& th : helpers) th.join();
+  core.RethrowFailure();
 }

@@ -25,6 +25,7 @@ void SearchByScan(const FastGraph& graph, int32_t s, FastWorkspace& ws) {
   do {
     state[u].phase = kSettled;
     ws.order.push_back(u);
+    if constexpr (kPaths) FastWorkspace_ReserveLinks(ws, state[u].cellCount);
     RelaxCells<kPaths>(graph, u, ws, onReached);
     u = queue.Pop([&](int32_t v) { return state[v].dist; });
   } while (u >= 0);

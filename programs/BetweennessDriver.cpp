@@ -1,14 +1,18 @@
 // The betweenness driver shared by anybridge, plusbridge, betweenness and
 // linkbridge.
+#include <chrono>
+#include <csignal>
 #include <vector>
 
 #include "graph/EdgeGraph.h"
 #include "paths/FastEngine.h"
 #include "paths/Path_Accumulate.h"
 #include "programs/Arguments.h"
+#include "programs/Checkpoint.h"
 #include "programs/Drivers.h"
 #include "programs/FastRun.h"
 #include "programs/Output.h"
+#include "programs/Progress.h"
 
 namespace {
 
@@ -22,62 +26,182 @@ void ScoresByReference(const EdgeGraph& graph, LengthRule rule, std::vector<doub
   }
 }
 
-// One task's dependencies: (node, value) pairs, source after source.
-struct Contributions {
+// The dependencies of one task's sources that fall in one fold lane:
+// (node, value) pairs, source after source.
+struct LaneValues {
   std::vector<int32_t> nodes;
   std::vector<double> values;
 };
+using Contributions = std::vector<LaneValues>;
 
-void ScoresByFastEngine(const EdgeGraph& graph, LengthRule rule, const EngineChoice& engine,
-                        std::vector<double>& scores) {
+// A run resumed from a checkpoint, or a fresh one.
+struct ScoreRun {
+  std::vector<double> scores;
+  int64_t sourcesDone = 0;
+};
+
+const char* SignalName(int signal) { return signal == SIGINT ? "SIGINT" : "SIGTERM"; }
+
+// Keeps the progress meter and the checkpoint of a run in step with its
+// fold: a snapshot of the scores is taken at a task boundary, with every
+// lane stopped there, and written while the fold goes on.
+class ScoreWatcher final : public OrderedRunWatcher {
+ public:
+  ScoreWatcher(const RunOptions& options, const CheckpointIdentity& identity,
+               const std::vector<double>& scores, int64_t first, int64_t perTask)
+      : options_(options), identity_(identity), scores_(scores), first_(first),
+        perTask_(perTask), nextSave_(Clock::now() + Every()) {}
+
+  bool Folded(int64_t tasks) override {
+    if (options_.progress != nullptr) options_.progress->Update(SourcesAfter(tasks));
+    if (options_.checkpoint == nullptr) return false;
+    return StopSignal() != 0 || Clock::now() >= nextSave_;
+  }
+
+  void Snapshot(int64_t tasks) override {
+    snapshotDone_ = SourcesAfter(tasks);
+    snapshot_ = scores_;
+  }
+
+  void Persist() override {
+    Checkpoint_Write(options_.checkpoint->path, identity_, snapshotDone_, snapshot_);
+    nextSave_ = Clock::now() + Every();
+    if (const int signal = StopSignal(); signal != 0) Interrupted(signal, snapshotDone_);
+  }
+
+  // A signal that came after the last task: the final state is saved.
+  void SaveIfStopped(int64_t sourcesDone) {
+    const int signal = StopSignal();
+    if (signal == 0) return;
+    Checkpoint_Write(options_.checkpoint->path, identity_, sourcesDone, scores_);
+    Interrupted(signal, sourcesDone);
+  }
+
+  int StopSignal() const {
+    const std::atomic<int>* stop = options_.checkpoint->stopSignal;
+    return stop == nullptr ? 0 : stop->load();
+  }
+
+  [[noreturn]] void Interrupted(int signal, int64_t sourcesDone) const {
+    throw RunError(128 + signal, std::string("stopped by ") + SignalName(signal) + " after " +
+                                     std::to_string(sourcesDone) + " of " +
+                                     std::to_string(identity_.nodeCount) + " sources; state saved in " +
+                                     options_.checkpoint->path);
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  Clock::duration Every() const {
+    const double seconds = options_.checkpoint != nullptr ? options_.checkpoint->everySeconds : 0;
+    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+  }
+  int64_t SourcesAfter(int64_t tasks) const {
+    return std::min(first_ + tasks * perTask_, identity_.nodeCount);
+  }
+
+  const RunOptions& options_;
+  const CheckpointIdentity& identity_;
+  const std::vector<double>& scores_;
+  const int64_t first_;
+  const int64_t perTask_;
+  Clock::time_point nextSave_;
+  std::vector<double> snapshot_;
+  int64_t snapshotDone_ = 0;
+};
+
+// Folds sources run.sourcesDone .. nameCount-1 into run.scores.
+void ScoresByFastEngine(const EdgeGraph& graph, LengthRule rule, const RunOptions& options,
+                        const CheckpointIdentity& identity, ScoreRun& run) {
   const FastGraph fast = FastGraph_Build(graph, rule);
-  auto produce = [&](int64_t begin, int64_t end, FastWorkspace& ws, Contributions& out) {
-    out.nodes.clear();
-    out.values.clear();
+  const FastRunShape shape = FastRun_Shape(FastRunKind::Scores, fast.nodeCount, options);
+  std::vector<double>& scores = run.scores;
+  const int32_t lanes = shape.run.lanes;
+  const int32_t shift = shape.laneShift;
+  // A slot holds every value of its task: one per reached node and source.
+  auto makeResult = [&] {
+    Contributions result(static_cast<size_t>(lanes));
+    const auto perLane = static_cast<size_t>(std::min<int64_t>(int64_t{1} << shift, fast.nodeCount));
+    for (LaneValues& lane : result) {
+      lane.nodes.reserve(perLane * static_cast<size_t>(shape.perTask));
+      lane.values.reserve(perLane * static_cast<size_t>(shape.perTask));
+    }
+    return result;
+  };
+  auto produce = [&](int64_t begin, int64_t end, FastWorkspace& ws, Contributions& out,
+                     OrderedTurn&) {
+    for (LaneValues& lane : out) {
+      lane.nodes.clear();
+      lane.values.clear();
+    }
     for (int64_t s = begin; s < end; ++s) {
       const auto source = static_cast<int32_t>(s);
       Fast_Search(fast, source, SEARCH_PATHS, ws);
       Fast_Accumulate(source, ws, [&](int32_t w, double value) {
-        out.nodes.push_back(w);
-        out.values.push_back(value);
+        LaneValues& lane = out[static_cast<size_t>(w >> shift)];
+        lane.nodes.push_back(w);
+        lane.values.push_back(value);
       });
     }
   };
-  // Sources fold in ascending order, so every score sees the same additions
-  // in the same order as a single-threaded run.
-  auto consume = [&](Contributions& c) {
-    for (size_t k = 0; k < c.nodes.size(); ++k) {
-      double& score = scores[static_cast<size_t>(c.nodes[k])];
-      score = AddOrdered(c.values[k], score);
+  // Within a lane sources fold in ascending order, so every score sees the
+  // same additions in the same order as a single-threaded run.
+  auto fold = [&](int32_t lane, Contributions& c) {
+    const LaneValues& values = c[static_cast<size_t>(lane)];
+    for (size_t k = 0; k < values.nodes.size(); ++k) {
+      double& score = scores[static_cast<size_t>(values.nodes[k])];
+      score = AddOrdered(values.values[k], score);
     }
   };
-  FastRun_Sources<Contributions>(fast, 0, fast.nodeCount, FastRunKind::Scores, engine, produce,
-                                 consume);
+  ScoreWatcher watcher(options, identity, scores, run.sourcesDone, shape.perTask);
+  const bool watched = options.progress != nullptr || options.checkpoint != nullptr;
+  if (options.progress != nullptr) options.progress->Begin(fast.nodeCount, run.sourcesDone);
+  FastRun_Sources<Contributions>(fast, run.sourcesDone, fast.nodeCount - run.sourcesDone, shape,
+                                 options, makeResult, produce, fold, watched ? &watcher : nullptr);
+  run.sourcesDone = fast.nodeCount;
+  if (options.checkpoint != nullptr) watcher.SaveIfStopped(run.sourcesDone);
+}
+
+// The run's starting point: a checkpoint's state when one is there.
+ScoreRun StartRun(const EdgeGraph& graph, const RunOptions& options,
+                  const CheckpointIdentity& identity) {
+  ScoreRun run;
+  run.scores.assign(static_cast<size_t>(graph.nameCount), 0.0);
+  if (options.checkpoint == nullptr) return run;
+  if (std::optional<CheckpointState> saved = Checkpoint_Read(options.checkpoint->path, identity)) {
+    run.scores = std::move(saved->scores);
+    run.sourcesDone = saved->sourcesDone;
+  }
+  Checkpoint_CheckWritable(options.checkpoint->path);
+  return run;
 }
 
 }  // namespace
 
 void Betweenness_Run(RunSettings settings, const std::vector<std::string>& args,
-                     std::ostream& out, const EngineChoice& engine) {
+                     std::ostream& out, const RunOptions& options) {
   if (settings.fromCommandLine) Arguments_ReadFileAndCapacity(settings, args);
   const EdgeGraph graph = EdgeGraph_Load(settings);
   // anybridge covers the names it read; the fixed programs their whole capacity.
   const int32_t range = settings.fromCommandLine ? graph.nameCount : settings.nodeCapacity;
 
-  std::vector<double> scores(static_cast<size_t>(graph.nameCount), 0.0);
-  if (engine.reference) {
-    ScoresByReference(graph, settings.lengthRule, scores);
+  const CheckpointIdentity identity{settings.programName, settings.nodeCapacity, graph.nameCount,
+                                    graph.inputSize, graph.inputHash};
+  ScoreRun run = StartRun(graph, options, identity);
+  if (options.reference) {
+    ScoresByReference(graph, settings.lengthRule, run.scores);
   } else {
-    ScoresByFastEngine(graph, settings.lengthRule, engine, scores);
+    ScoresByFastEngine(graph, settings.lengthRule, options, identity, run);
   }
 
+  if (options.progress != nullptr) options.progress->Erase();
   TextBuffer text;
   for (int32_t i = 0; i < range; ++i) {
     text.Append(EdgeGraph_Name(graph, i));
     text.AppendChar(' ');
-    text.AppendFixed6(i < graph.nameCount ? scores[static_cast<size_t>(i)] : 0.0);
+    text.AppendFixed6(i < graph.nameCount ? run.scores[static_cast<size_t>(i)] : 0.0);
     text.AppendChar('\n');
     Output_WriteWhenFull(out, text);
   }
   Output_Write(out, text.View());
+  if (options.checkpoint != nullptr) Checkpoint_Remove(options.checkpoint->path);
 }

@@ -1,9 +1,10 @@
 // The plumbing both drivers share to run their sources on the fast engine:
-// the thread count resolved once, one workspace per thread, and the task and
-// window sizes chosen here, in one place.
+// the thread count resolved once, one workspace per thread, and the sizes of
+// tasks, result slots and fold lanes chosen here, in one place.
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 
 #include "paths/FastGraph.h"
@@ -17,48 +18,64 @@
 enum class FastRunKind { Scores, Rows };
 
 struct FastRunShape {
-  unsigned threads;  // at least 1
-  int64_t perTask;   // sources per task
-  int64_t window;    // task results in flight at most
+  OrderedRunShape run;
+  int64_t perTask;    // sources per task
+  int32_t laneShift;  // node w is folded in lane w >> laneShift
 };
 
-// A task of several sources spreads the cost of handing a result over (a
-// lock and a wake-up) across them; a window of a few tasks per thread lets a
-// thread that finished early go on while a slower one holds up the order.
-// Both multiply the memory in flight, window x perTask results: score
-// results hold up to a node count of values each, so their tasks stay small
-// (a quarter of what 64 tasks per thread would need, at most 4 sources);
-// distance rows are text of a source's reached pairs and take 8 sources.
-inline FastRunShape FastRun_Shape(FastRunKind kind, int64_t sources, const EngineChoice& engine) {
-  const unsigned threads = engine.threads > 0 ? engine.threads : Threads_Available();
-  if (kind == FastRunKind::Scores) {
-    const int64_t perTask = std::clamp<int64_t>(sources / (int64_t{threads} * 64), 1, 4);
-    return {threads, perTask, int64_t{threads} * 3};
+// Tasks: a task of several sources spreads the cost of handing a result
+// over (a lock and a wake-up, a few microseconds) across them, which
+// matters only where a search takes microseconds too: score tasks hold
+// about 8192 node values' worth of sources, one source from 8192 nodes up,
+// so that a score slot holds at most max(nodes, 8192) values. Distance
+// tasks take 8 sources of text.
+//
+// Slots: two per thread, so that a thread that has finished a task can
+// start the next while the fold catches up; memory in flight is then
+// 2 x threads slots, fixed when the run starts. A score slot holds 12
+// bytes (node, value) per value; a distance slot 1 MiB of text, beyond which
+// a task writes its own lines once its turn comes.
+//
+// Lanes: folding one source's values into the scores takes about 1 ns a
+// node, a search some 50 to 100 times as long, so one fold lane keeps up
+// with some 50 threads; a lane per 32 threads keeps the fold ahead, each
+// lane folding a range of at least 4096 nodes.
+inline FastRunShape FastRun_Shape(FastRunKind kind, int32_t nodes, const RunOptions& options) {
+  const unsigned threads = std::max(1u, options.threads > 0 ? options.threads : Threads_Available());
+  FastRunShape shape{{threads, 2, 1}, 8, 31};
+  if (kind == FastRunKind::Rows) return shape;
+  shape.perTask = std::clamp<int64_t>(8192 / std::max(nodes, 1), 1, 64);
+  const int64_t lanes = std::clamp<int64_t>((threads + 31) / 32, 1, std::max(nodes / 4096, 1));
+  if (lanes > 1) {
+    const auto width = static_cast<uint32_t>((nodes + lanes - 1) / lanes);
+    shape.laneShift = std::bit_width(width - 1);  // lanes of a power-of-two width
+    shape.run.lanes = static_cast<int32_t>(((int64_t{nodes} - 1) >> shape.laneShift) + 1);
   }
-  return {threads, 8, int64_t{threads} * 4};
+  return shape;
 }
 
 // Runs sources first .. first+count-1 in tasks of consecutive sources:
-// produce(begin, end, ws, result) fills result for sources [begin, end) on a
-// thread's workspace ws, and consume(result) takes the results strictly in
-// source order. Result slots are reused; produce finds one holding an
-// earlier task's result. Exceptions from either stop the run and reach the
+// makeResult() builds an empty result slot; produce(begin, end, ws, result,
+// turn) fills one for sources [begin, end) on a thread's workspace ws;
+// fold(lane, result) takes one lane of each result, strictly in source
+// order within the lane. watcher, if any, hears of the sources folded in
+// tasks (see OrderedRunWatcher). Exceptions stop the run and reach the
 // caller.
-template <class Result, class Produce, class Consume>
-void FastRun_Sources(const FastGraph& graph, int64_t first, int64_t count, FastRunKind kind,
-                     const EngineChoice& engine, Produce produce, Consume consume) {
-  const FastRunShape shape = FastRun_Shape(kind, count, engine);
+template <class Result, class MakeResult, class Produce, class Fold>
+void FastRun_Sources(const FastGraph& graph, int64_t first, int64_t count,
+                     const FastRunShape& shape, const RunOptions& options, MakeResult makeResult,
+                     Produce produce, Fold fold, OrderedRunWatcher* watcher = nullptr) {
   const int64_t tasks = (count + shape.perTask - 1) / shape.perTask;
   auto makeWorkspace = [&] {
     FastWorkspace ws;
     FastWorkspace_Init(ws, graph);
-    ws.heapLimit = engine.heapLimit.value_or(kDefaultHeapLimit);
+    ws.heapLimit = options.heapLimit.value_or(kDefaultHeapLimit);
     return ws;
   };
-  auto produceTask = [&](int64_t task, FastWorkspace& ws, Result& result) {
+  auto produceTask = [&](int64_t task, FastWorkspace& ws, Result& result, OrderedTurn& turn) {
     const int64_t begin = first + task * shape.perTask;
-    produce(begin, std::min(first + count, begin + shape.perTask), ws, result);
+    produce(begin, std::min(first + count, begin + shape.perTask), ws, result, turn);
   };
-  auto consumeTask = [&](int64_t, Result& result) { consume(result); };
-  OrderedRun<Result>(tasks, shape.threads, shape.window, makeWorkspace, produceTask, consumeTask);
+  auto foldTask = [&](int64_t, int32_t lane, Result& result) { fold(lane, result); };
+  OrderedRun<Result>(tasks, shape.run, makeWorkspace, makeResult, produceTask, foldTask, watcher);
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <ostream>
 #include <streambuf>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -32,6 +33,10 @@ class TextBuffer {
     char* begin = data_.data() + size_;
     size_ += static_cast<size_t>(Fixed6_Write(begin, value) - begin);
   }
+  // Room for `total` bytes, so that filling up to it allocates nothing.
+  void ReserveTotal(size_t total) {
+    if (total > data_.size()) data_.resize(total);
+  }
   size_t Size() const { return size_; }
   std::string_view View() const { return {data_.data(), size_}; }
   void Clear() { size_ = 0; }
@@ -43,6 +48,11 @@ class TextBuffer {
   std::vector<char> data_;
   size_t size_ = 0;
 };
+
+// text with its control characters written out, so that it stays on one
+// line: \n and \t as such, the others as \xHH. Everything else, UTF-8
+// included, is kept as it is.
+std::string Output_Escaped(std::string_view text);
 
 // Writes text to out; throws RunError (status 1) when the stream fails.
 void Output_Write(std::ostream& out, std::string_view text);

@@ -8,8 +8,14 @@
 #include "programs/Drivers.h"
 #include "programs/FastRun.h"
 #include "programs/Output.h"
+#include "programs/Progress.h"
 
 namespace {
+
+// The text a distance task holds before it writes its own lines, and room
+// for the one row that may pass it (two names and a number).
+constexpr size_t kRowsSlotBytes = size_t{1} << 20;
+constexpr size_t kRowBytes = 1024;
 
 struct SourceRange {
   int64_t first;
@@ -45,30 +51,76 @@ void RowsByReference(const EdgeGraph& graph, SourceRange range, LengthRule rule,
   Output_Write(out, text.View());
 }
 
-// Sources are searched and formatted in parallel and written in order.
+// Keeps the progress meter up to date as the rows go out.
+class RowsWatcher final : public OrderedRunWatcher {
+ public:
+  RowsWatcher(ProgressMeter& progress, int64_t perTask, int64_t sources)
+      : progress_(progress), perTask_(perTask), sources_(sources) {}
+  bool Folded(int64_t tasks) override {
+    progress_.Update(std::min(tasks * perTask_, sources_));
+    return false;
+  }
+  void Snapshot(int64_t) override {}
+  void Persist() override {}
+
+ private:
+  ProgressMeter& progress_;
+  const int64_t perTask_;
+  const int64_t sources_;
+};
+
+// Sources are searched and formatted in parallel and written in order. A
+// task whose text outgrows its slot waits for its turn in the order and
+// writes its lines itself: a reader that does not keep up slows the
+// searches down instead of making the text pile up.
 void RowsByFastEngine(const EdgeGraph& graph, SourceRange range, LengthRule rule,
-                      const EngineChoice& engine, std::ostream& out) {
+                      const RunOptions& options, std::ostream& out) {
   if (range.first > range.last) return;
   const FastGraph fast = FastGraph_Build(graph, rule);
-  auto produce = [&](int64_t begin, int64_t end, FastWorkspace& ws, TextBuffer& text) {
+  const FastRunShape shape = FastRun_Shape(FastRunKind::Rows, fast.nodeCount, options);
+  ProgressMeter* const progress = options.progress;
+  auto write = [&](TextBuffer& text) {
+    if (progress != nullptr) progress->BeforeOutput();
+    Output_Write(out, text.View());
+    text.Clear();
+  };
+  auto makeResult = [] {
+    TextBuffer text;
+    text.ReserveTotal(kRowsSlotBytes + kRowBytes);
+    return text;
+  };
+  auto produce = [&](int64_t begin, int64_t end, FastWorkspace& ws, TextBuffer& text,
+                     OrderedTurn& turn) {
     text.Clear();
     for (int64_t s = begin; s < end; ++s) {
       const auto source = static_cast<int32_t>(s);
       Fast_Search(fast, source, SEARCH_DISTANCES, ws);
       for (const int32_t j : Fast_RowsAbove(fast, source, ws)) {
         AppendRow(text, graph, source, j, ws.state[j].dist);
+        if (text.Size() >= kRowsSlotBytes) {
+          turn.Wait();
+          write(text);
+        }
       }
     }
   };
-  auto consume = [&](TextBuffer& text) { Output_Write(out, text.View()); };
-  FastRun_Sources<TextBuffer>(fast, range.first, range.last - range.first + 1, FastRunKind::Rows,
-                              engine, produce, consume);
+  auto fold = [&](int32_t, TextBuffer& text) { write(text); };
+  const int64_t sources = range.last - range.first + 1;
+  if (progress == nullptr) {
+    FastRun_Sources<TextBuffer>(fast, range.first, sources, shape, options, makeResult, produce,
+                                fold);
+    return;
+  }
+  RowsWatcher watcher(*progress, shape.perTask, sources);
+  progress->Begin(sources, 0);
+  FastRun_Sources<TextBuffer>(fast, range.first, sources, shape, options, makeResult, produce,
+                              fold, &watcher);
 }
 
 }  // namespace
 
 void Pairs_Run(RunSettings settings, const std::vector<std::string>& args, std::ostream& out,
-               const EngineChoice& engine) {
+               const RunOptions& options) {
   SourceRange range{};
   if (settings.fromCommandLine) {
     Arguments_ReadFileAndCapacity(settings, args);
@@ -86,9 +138,9 @@ void Pairs_Run(RunSettings settings, const std::vector<std::string>& args, std::
     }
   }
   range = NamedPart(range, graph);
-  if (engine.reference) {
+  if (options.reference) {
     RowsByReference(graph, range, settings.lengthRule, out);
     return;
   }
-  RowsByFastEngine(graph, range, settings.lengthRule, engine, out);
+  RowsByFastEngine(graph, range, settings.lengthRule, options, out);
 }

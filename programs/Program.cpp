@@ -2,31 +2,30 @@
 
 #include <cstring>
 #include <new>
-#include <string>
 #include <unistd.h>
 
 #include "graph/RunError.h"
 #include "programs/Output.h"
+#include "programs/Progress.h"
 
 #ifndef PATHSUITE_VERSION
 #define PATHSUITE_VERSION "unknown"
 #endif
 
-namespace {
-
-void Report(const std::string& program, const std::string& message) {
-  const std::string line = program + ": " + message + "\n";
+void Program_Report(const std::string& name, const std::string& message) {
+  const std::string line = name + ": " + Output_Escaped(message) + "\n";
   [[maybe_unused]] ssize_t wrote = write(2, line.data(), line.size());
 }
 
-}  // namespace
-
-int Program_Main(Deliverable which, int argc, char** argv) {
-  const Program& program = Program_Of(which);
-  const RunSettings settings = RunSettings_For(which);
-  const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+int Program_Execute(const Program& program, const std::vector<std::string>& args,
+                    const RunOptions& options) {
+  const RunSettings settings = RunSettings_For(program.id);
   FdStreamBuf standardOutput(1);
   std::ostream out(&standardOutput);
+  auto report = [&](const std::string& message) {
+    if (options.progress != nullptr) options.progress->Erase();
+    Program_Report(settings.programName, message);
+  };
   try {
     // Only the first argument is an option, so the fixed-path programs still
     // ignore whatever else they are given.
@@ -36,20 +35,25 @@ int Program_Main(Deliverable which, int argc, char** argv) {
                             : settings.programName + " (pathsuite) " PATHSUITE_VERSION "\n");
       return 0;
     }
-    program.driver(settings, args, out, EngineChoice{});
+    program.driver(settings, args, out, options);
     return 0;
   } catch (const RunError& e) {
     std::string message = e.what();
     if (standardOutput.error() != 0) {
       message += std::string(": ") + std::strerror(standardOutput.error());
     }
-    Report(settings.programName, message);
+    report(message);
     return e.status();
   } catch (const std::bad_alloc&) {
-    Report(settings.programName, "out of memory");
+    report("out of memory");
     return kStatusFailure;
   } catch (const std::exception& e) {
-    Report(settings.programName, e.what());
+    report(e.what());
     return kStatusFailure;
   }
+}
+
+int Program_Main(Deliverable which, int argc, char** argv) {
+  const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  return Program_Execute(Program_Of(which), args, RunOptions{});
 }

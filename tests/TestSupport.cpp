@@ -31,7 +31,7 @@ RunSettings SettingsWithPath(Deliverable which, const std::string& path) {
 }
 
 std::string RunOnText(Deliverable which, std::string_view text, const std::string& capacity,
-                      const std::vector<std::string>& extraArgs, EngineChoice engine) {
+                      const std::vector<std::string>& extraArgs, RunOptions engine) {
   TempFile file(text);
   RunSettings settings = RunSettings_For(which);
   std::vector<std::string> args;

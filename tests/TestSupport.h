@@ -26,7 +26,7 @@ class TempFile {
 // a command-line input get args {file, "x", capacity}; fixed-path programs
 // read the text as their dataset and get extraArgs (spanpairs' range).
 std::string RunOnText(Deliverable which, std::string_view text, const std::string& capacity,
-                      const std::vector<std::string>& extraArgs, EngineChoice engine);
+                      const std::vector<std::string>& extraArgs, RunOptions engine);
 
 // Settings of a deliverable whose dataset path points at path.
 RunSettings SettingsWithPath(Deliverable which, const std::string& path);

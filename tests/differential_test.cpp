@@ -71,14 +71,14 @@ void ExpectSameEverywhere(const std::string& graph, const std::string& label) {
   };
   // 1, 2 and 7 threads; then searches that move to the radix queue at once
   // or after two nodes.
-  const EngineChoice engines[] = {{false, 1, {}}, {false, 2, {}},
+  const RunOptions engines[] = {{false, 1, {}}, {false, 2, {}},
                                   {false, 7, {}}, {false, 2, 0},
                                   {false, 7, 2}};
   for (const auto& program : programs) {
     const std::string capacity = "100000";
     const std::string expected =
-        RunOnText(program.which, graph, capacity, program.extraArgs, EngineChoice{true, 1});
-    for (const EngineChoice& engine : engines) {
+        RunOnText(program.which, graph, capacity, program.extraArgs, RunOptions{true, 1});
+    for (const RunOptions& engine : engines) {
       const std::string actual =
           RunOnText(program.which, graph, capacity, program.extraArgs, engine);
       ASSERT_EQ(expected, actual) << label << ", deliverable " << static_cast<int>(program.which)
@@ -241,7 +241,7 @@ namespace {
 // c is reached at -nan + nan, which must print as -nan in every engine.
 TEST(Differential, SumOfTwoNaNsKeepsTheDistanceSign) {
   const std::string graph = "a b -nan\nb c nan\n";
-  for (const EngineChoice engine : {EngineChoice{true, 1}, EngineChoice{false, 1}, EngineChoice{false, 2}}) {
+  for (const RunOptions engine : {RunOptions{true, 1}, RunOptions{false, 1}, RunOptions{false, 2}}) {
     EXPECT_EQ("a b -nan\na c -nan\nb c nan\n", RunOnText(Deliverable::Anypairs, graph, "3", {}, engine));
   }
 }

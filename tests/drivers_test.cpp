@@ -18,9 +18,9 @@
 
 namespace {
 
-const EngineChoice kEngines[] = {{true, 1}, {false, 1}, {false, 2}};
+const RunOptions kEngines[] = {{true, 1}, {false, 1}, {false, 2}};
 
-std::string EngineName(const EngineChoice& e) {
+std::string EngineName(const RunOptions& e) {
   return e.reference ? "reference" : "fast, " + std::to_string(e.threads) + " threads";
 }
 
@@ -73,9 +73,9 @@ Outcome RunDriver(Deliverable which, const RunSettings& settings, const std::vec
   std::ostringstream out;
   try {
     if (which == Deliverable::Spanpairs || which == Deliverable::Anypairs) {
-      Pairs_Run(settings, args, out, EngineChoice{true, 1});
+      Pairs_Run(settings, args, out, RunOptions{true, 1});
     } else {
-      Betweenness_Run(settings, args, out, EngineChoice{true, 1});
+      Betweenness_Run(settings, args, out, RunOptions{true, 1});
     }
   } catch (const RunError& e) {
     outcome.status = e.status();

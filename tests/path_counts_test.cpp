@@ -48,7 +48,7 @@ std::string ExpectedScores(int k) {
 
 TEST(PathCounts, ChainsOfDiamondsPastTwoToThe31And53) {
   for (const int k : {1, 2, 31, 33, 54, 60}) {
-    for (const EngineChoice engine : {EngineChoice{true, 1}, EngineChoice{false, 1}, EngineChoice{false, 2}}) {
+    for (const RunOptions engine : {RunOptions{true, 1}, RunOptions{false, 1}, RunOptions{false, 2}}) {
       EXPECT_EQ(ExpectedScores(k), RunOnText(Deliverable::Anybridge, Chain(k), "1000", {}, engine))
           << k << " diamonds, reference " << engine.reference << ", threads " << engine.threads;
     }

@@ -1,0 +1,218 @@
+#include "programs/Checkpoint.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "graph/ByteHash.h"
+#include "graph/RunError.h"
+
+namespace {
+
+constexpr char kMagic[16] = "PATHSUITE-CKPT";
+constexpr uint32_t kVersion = 1;
+constexpr size_t kNameBytes = 16;
+// magic, version, name, capacity, node count, input size and hash, k
+constexpr size_t kHeaderBytes = 16 + 4 + kNameBytes + 8 * 5;
+
+[[noreturn]] void Fail(const std::string& path, const std::string& reason) {
+  throw RunError(kStatusFailure, "checkpoint " + path + ": " + reason);
+}
+
+std::string SystemReason() { return std::strerror(errno); }
+
+class Writer {
+ public:
+  template <class T>
+  void Put(const T& value) {
+    const auto* p = reinterpret_cast<const char*>(&value);
+    bytes_.insert(bytes_.end(), p, p + sizeof value);
+  }
+  void PutBytes(const void* data, size_t size) {
+    const auto* p = static_cast<const char*>(data);
+    bytes_.insert(bytes_.end(), p, p + size);
+  }
+  std::vector<char>& bytes() { return bytes_; }
+
+ private:
+  std::vector<char> bytes_;
+};
+
+class Reader {
+ public:
+  explicit Reader(const std::vector<char>& bytes) : bytes_(bytes) {}
+  template <class T>
+  T Get() {
+    T value;
+    std::memcpy(&value, bytes_.data() + at_, sizeof value);
+    at_ += sizeof value;
+    return value;
+  }
+  const char* Here() const { return bytes_.data() + at_; }
+  void Skip(size_t n) { at_ += n; }
+
+ private:
+  const std::vector<char>& bytes_;
+  size_t at_ = 0;
+};
+
+uint64_t HashOf(const char* data, size_t size) {
+  ByteHash hash;
+  hash.Update(data, size);
+  return hash.Final();
+}
+
+// The whole file, or nothing when there is none.
+std::optional<std::vector<char>> ReadFile(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) return std::nullopt;
+    Fail(path, SystemReason());
+  }
+  std::vector<char> bytes;
+  char block[1 << 16];
+  for (;;) {
+    const ssize_t got = read(fd, block, sizeof block);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      const std::string reason = SystemReason();
+      close(fd);
+      Fail(path, reason);
+    }
+    if (got == 0) break;
+    bytes.insert(bytes.end(), block, block + got);
+  }
+  close(fd);
+  return bytes;
+}
+
+std::string NameField(const std::string& program) {
+  std::string name = program.substr(0, kNameBytes);
+  name.resize(kNameBytes, '\0');
+  return name;
+}
+
+bool WriteAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+std::string DirectoryOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// A new, empty file beside path; its name is stored in tempPath.
+int CreateBeside(const std::string& path, std::string& tempPath) {
+  std::vector<char> name(path.begin(), path.end());
+  const char suffix[] = ".tmp-XXXXXX";
+  name.insert(name.end(), suffix, suffix + sizeof suffix);  // with the NUL
+  const int fd = mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) Fail(path, "cannot create a file beside it: " + SystemReason());
+  tempPath = name.data();
+  return fd;
+}
+
+}  // namespace
+
+std::optional<CheckpointState> Checkpoint_Read(const std::string& path,
+                                               const CheckpointIdentity& run) {
+  const std::optional<std::vector<char>> file = ReadFile(path);
+  if (!file) return std::nullopt;
+  const std::vector<char>& bytes = *file;
+  // Fewer bytes than the magic, all of them its start: a file cut short.
+  const size_t head = std::min(bytes.size(), sizeof kMagic);
+  if (head > 0 && std::memcmp(bytes.data(), kMagic, head) != 0) Fail(path, "not a checkpoint file");
+  if (bytes.size() < kHeaderBytes) Fail(path, "truncated");
+  Reader in(bytes);
+  in.Skip(sizeof kMagic);
+  const auto version = in.Get<uint32_t>();
+  if (version != kVersion) {
+    Fail(path, "format version " + std::to_string(version) + ", not " + std::to_string(kVersion));
+  }
+  const std::string program(in.Here(), strnlen(in.Here(), kNameBytes));
+  in.Skip(kNameBytes);
+  const auto capacity = in.Get<int64_t>();
+  const auto nodeCount = in.Get<int64_t>();
+  const auto inputSize = in.Get<uint64_t>();
+  const auto inputHash = in.Get<uint64_t>();
+  const auto sourcesDone = in.Get<int64_t>();
+  if (nodeCount < 0 || static_cast<uint64_t>(nodeCount) > (bytes.size() - kHeaderBytes) / 8) {
+    Fail(path, "truncated");
+  }
+  const size_t size = kHeaderBytes + 8 * static_cast<size_t>(nodeCount) + 8;
+  if (bytes.size() < size) Fail(path, "truncated");
+  if (bytes.size() > size) Fail(path, "corrupt: longer than its header says");
+  uint64_t seal;
+  std::memcpy(&seal, bytes.data() + size - 8, 8);
+  if (seal != HashOf(bytes.data(), size - 8)) Fail(path, "corrupt: checksum mismatch");
+  if (program != run.program) Fail(path, "made by " + program + ", not " + run.program);
+  if (capacity != run.capacity) {
+    Fail(path, "made with node capacity " + std::to_string(capacity) + ", not " +
+                   std::to_string(run.capacity));
+  }
+  if (inputSize != run.inputSize || inputHash != run.inputHash || nodeCount != run.nodeCount) {
+    Fail(path, "made for another input file");
+  }
+  if (sourcesDone < 0 || sourcesDone > nodeCount) Fail(path, "corrupt: sources done out of range");
+  CheckpointState state;
+  state.sourcesDone = sourcesDone;
+  state.scores.resize(static_cast<size_t>(nodeCount));
+  std::memcpy(state.scores.data(), in.Here(), state.scores.size() * sizeof(double));
+  return state;
+}
+
+void Checkpoint_Write(const std::string& path, const CheckpointIdentity& run,
+                      int64_t sourcesDone, std::span<const double> scores) {
+  Writer out;
+  out.PutBytes(kMagic, sizeof kMagic);
+  out.Put(kVersion);
+  const std::string name = NameField(run.program);
+  out.PutBytes(name.data(), name.size());
+  out.Put(run.capacity);
+  out.Put(static_cast<int64_t>(scores.size()));
+  out.Put(run.inputSize);
+  out.Put(run.inputHash);
+  out.Put(sourcesDone);
+  out.PutBytes(scores.data(), scores.size_bytes());
+  out.Put(HashOf(out.bytes().data(), out.bytes().size()));
+
+  std::string temp;
+  const int fd = CreateBeside(path, temp);
+  const std::vector<char>& bytes = out.bytes();
+  if (!WriteAll(fd, bytes.data(), bytes.size()) || fsync(fd) != 0) {
+    const std::string reason = SystemReason();
+    close(fd);
+    unlink(temp.c_str());
+    Fail(path, "cannot write: " + reason);
+  }
+  if (close(fd) != 0 || rename(temp.c_str(), path.c_str()) != 0) {
+    const std::string reason = SystemReason();
+    unlink(temp.c_str());
+    Fail(path, "cannot write: " + reason);
+  }
+  // The rename itself reaches the disk with the directory.
+  const int dir = open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    fsync(dir);
+    close(dir);
+  }
+}
+
+void Checkpoint_CheckWritable(const std::string& path) {
+  std::string temp;
+  const int fd = CreateBeside(path, temp);
+  close(fd);
+  unlink(temp.c_str());
+}
+
+void Checkpoint_Remove(const std::string& path) { unlink(path.c_str()); }

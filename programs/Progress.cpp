@@ -1,0 +1,75 @@
+#include "programs/Progress.h"
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+constexpr auto kRedrawEvery = std::chrono::milliseconds(250);
+
+std::string HoursMinutesSeconds(double seconds) {
+  const auto s = static_cast<long long>(seconds + 0.5);
+  char text[32];
+  std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", s / 3600, s / 60 % 60, s % 60);
+  return text;
+}
+
+void WriteAll(int fd, const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = write(fd, text.data() + done, text.size() - done);
+    if (n <= 0) return;  // a meter that cannot be drawn is not worth failing for
+    done += static_cast<size_t>(n);
+  }
+}
+
+}  // namespace
+
+ProgressMeter::ProgressMeter(std::string program, int fd, bool outputShared)
+    : program_(std::move(program)), fd_(fd), outputShared_(outputShared) {}
+
+ProgressMeter::~ProgressMeter() { Erase(); }
+
+void ProgressMeter::Begin(int64_t total, int64_t done) {
+  total_ = total;
+  doneAtBegin_ = done;
+  begin_ = Clock::now();
+  lastDraw_ = begin_ - kRedrawEvery;
+  Update(done);
+}
+
+void ProgressMeter::Update(int64_t done) {
+  const Clock::time_point now = Clock::now();
+  if (now - lastDraw_ < kRedrawEvery) return;
+  lastDraw_ = now;
+  Draw(done, now);
+}
+
+void ProgressMeter::Draw(int64_t done, Clock::time_point now) {
+  const double elapsed = std::chrono::duration<double>(now - begin_).count();
+  const double percent = total_ > 0 ? 100.0 * static_cast<double>(done) / total_ : 100.0;
+  char head[160];
+  std::snprintf(head, sizeof head, "%s: %lld of %lld sources (%.1f%%), ", program_.c_str(),
+                static_cast<long long>(done), static_cast<long long>(total_), percent);
+  std::string line = head + HoursMinutesSeconds(elapsed) + " elapsed";
+  const int64_t doneHere = done - doneAtBegin_;
+  if (doneHere > 0 && done < total_) {
+    const double left = elapsed / static_cast<double>(doneHere) * static_cast<double>(total_ - done);
+    line += ", about " + HoursMinutesSeconds(left) + " left";
+  }
+  // Spaces cover what is left of a longer line drawn before.
+  const size_t width = line.size();
+  if (width < shownWidth_) line.append(shownWidth_ - width, ' ');
+  line.insert(line.begin(), '\r');
+  WriteAll(fd_, line);
+  shownWidth_ = width;
+}
+
+void ProgressMeter::Erase() {
+  if (shownWidth_ == 0) return;
+  std::string blank(shownWidth_ + 2, ' ');
+  blank.front() = '\r';
+  blank.back() = '\r';
+  WriteAll(fd_, blank);
+  shownWidth_ = 0;
+}

@@ -1,0 +1,44 @@
+// A one-line meter on standard error for long runs:
+//   anybridge: 1234 of 17039 sources (7.2%), 0:00:12 elapsed, about 0:02:35 left
+// redrawn in place at most every quarter second, and erased before anything
+// else is written where it shows.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+class ProgressMeter {
+ public:
+  // fd: where the meter is drawn. outputShared: standard output lands where
+  // the meter shows (the same terminal), so writing it must erase the meter.
+  ProgressMeter(std::string program, int fd, bool outputShared);
+  ~ProgressMeter();
+  ProgressMeter(const ProgressMeter&) = delete;
+  ProgressMeter& operator=(const ProgressMeter&) = delete;
+
+  // The run's sources: total, of which `done` were done before (a resumed
+  // run). The estimate of time left counts only this run's pace.
+  void Begin(int64_t total, int64_t done);
+  // done sources of the total; redraws when a quarter second has passed.
+  void Update(int64_t done);
+  // Removes the meter's line, if shown; the next Update draws it again.
+  void Erase();
+  // Before a write to standard output.
+  void BeforeOutput() {
+    if (outputShared_) Erase();
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  void Draw(int64_t done, Clock::time_point now);
+
+  std::string program_;
+  int fd_;
+  bool outputShared_;
+  int64_t total_ = 0;
+  int64_t doneAtBegin_ = 0;
+  Clock::time_point begin_;
+  Clock::time_point lastDraw_;
+  size_t shownWidth_ = 0;  // characters of the line on screen, 0 when erased
+};

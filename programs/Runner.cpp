@@ -1,0 +1,186 @@
+#include "programs/Runner.h"
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <unistd.h>
+
+#include "graph/RunError.h"
+#include "programs/Arguments.h"
+#include "programs/Checkpoint.h"
+#include "programs/Output.h"
+#include "programs/Program.h"
+#include "programs/Progress.h"
+
+#ifndef PATHSUITE_VERSION
+#define PATHSUITE_VERSION "unknown"
+#endif
+
+namespace {
+
+constexpr unsigned kMostThreads = 4096;
+
+// The signal that asked a checkpointed run to stop. A signal handler can
+// reach nothing but such a flag, so this is the process's one piece of
+// shared state: set by the handler, read by the run.
+std::atomic<int> gStopSignal{0};
+
+extern "C" void RecordStop(int signal) { gStopSignal.store(signal); }
+
+void CatchStopSignals() {
+  struct sigaction action {};
+  action.sa_handler = RecordStop;
+  sigemptyset(&action.sa_mask);
+  // A second signal of the same kind ends the process at once, as usual.
+  action.sa_flags = SA_RESETHAND;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+[[noreturn]] void Usage(const std::string& why) { throw RunError(kStatusUsage, why); }
+
+unsigned ReadThreads(const std::string& text) {
+  const std::optional<int64_t> n = Arguments_ScanInteger(text);
+  if (!n || *n < 1 || *n > kMostThreads || text.find_first_not_of(" +0123456789") != std::string::npos) {
+    Usage("--threads takes a whole number from 1 to " + std::to_string(kMostThreads) + ", not '" +
+          text + "'");
+  }
+  return static_cast<unsigned>(*n);
+}
+
+double ReadSeconds(const std::string& text) {
+  char* end = nullptr;
+  errno = 0;
+  const double seconds = std::strtod(text.c_str(), &end);
+  if (text.empty() || *end != '\0' || errno != 0 || !(seconds > 0) || seconds > 1e9) {
+    Usage("--checkpoint-every takes a number of seconds above 0, not '" + text + "'");
+  }
+  return seconds;
+}
+
+std::string ProgramNames() {
+  std::string names;
+  for (const Program& p : Program_All()) names += (names.empty() ? "" : ", ") + std::string(p.name);
+  return names;
+}
+
+}  // namespace
+
+std::string Runner_Usage(const std::string& name) {
+  const std::string pad(name.size(), ' ');
+  return "usage: " + name + " [--threads N] [--progress | --no-progress]\n       " + pad +
+         " [--checkpoint FILE [--checkpoint-every SECONDS]] PROGRAM [ARGS...]\n       " + name +
+         " --help | --version\n";
+}
+
+RunnerOptions Runner_ReadOptions(const std::vector<std::string>& argv) {
+  RunnerOptions options;
+  size_t i = 0;
+  // --name VALUE or --name=VALUE; value is set when `arg` is that option.
+  auto valued = [&](const std::string& arg, const char* option, std::string& value) {
+    const std::string name = option;
+    if (arg == name) {
+      if (i + 1 >= argv.size()) Usage(name + " needs a value");
+      value = argv[++i];
+      return true;
+    }
+    if (arg.rfind(name + "=", 0) == 0) {
+      value = arg.substr(name.size() + 1);
+      return true;
+    }
+    return false;
+  };
+  for (; i < argv.size(); ++i) {
+    const std::string& arg = argv[i];
+    std::string value;
+    if (arg == "--") {
+      ++i;
+      break;
+    }
+    if (arg.size() < 2 || arg[0] != '-') break;  // PROGRAM
+    if (arg == "--help") {
+      options.help = true;
+    } else if (arg == "--version") {
+      options.version = true;
+    } else if (arg == "--progress") {
+      options.progress = true;
+    } else if (arg == "--no-progress") {
+      options.progress = false;
+    } else if (valued(arg, "--threads", value)) {
+      options.threads = ReadThreads(value);
+    } else if (valued(arg, "--checkpoint-every", value)) {
+      options.checkpointEvery = ReadSeconds(value);
+    } else if (valued(arg, "--checkpoint", value)) {
+      if (value.empty()) Usage("--checkpoint needs a file name");
+      options.checkpoint = value;
+    } else {
+      Usage("unknown option '" + arg + "'");
+    }
+  }
+  if (options.help || options.version) return options;
+  if (i >= argv.size()) Usage("no PROGRAM given (one of " + ProgramNames() + ")");
+  options.program = Program_Find(argv[i]);
+  if (options.program == nullptr) {
+    Usage("unknown program '" + argv[i] + "' (one of " + ProgramNames() + ")");
+  }
+  options.args.assign(argv.begin() + static_cast<std::ptrdiff_t>(i) + 1, argv.end());
+  if (!Program_IsBetweenness(*options.program) &&
+      (!options.checkpoint.empty() || options.checkpointEvery)) {
+    Usage(std::string("checkpoints are for the betweenness programs, not ") +
+          options.program->name);
+  }
+  if (options.checkpointEvery && options.checkpoint.empty()) {
+    Usage("--checkpoint-every needs --checkpoint");
+  }
+  return options;
+}
+
+int Runner_Main(const std::string& name, const std::vector<std::string>& argv) {
+  RunnerOptions options;
+  try {
+    options = Runner_ReadOptions(argv);
+  } catch (const RunError& e) {
+    Program_Report(name, e.what());
+    const std::string usage = Runner_Usage(name);
+    [[maybe_unused]] ssize_t wrote = write(2, usage.data(), usage.size());
+    return e.status();
+  }
+  if (options.help || options.version) {
+    const std::string text =
+        options.help ? Runner_Usage(name) +
+                           "Runs PROGRAM with its own arguments, output, messages and status.\n"
+                           "PROGRAM: " + ProgramNames() + ".\n"
+                           "  --threads N            searches on N threads (1 to 4096)\n"
+                           "  --progress             a meter on standard error\n"
+                           "  --no-progress          none (default: when it is a terminal)\n"
+                           "  --checkpoint FILE      save and resume a betweenness run\n"
+                           "  --checkpoint-every S   save every S seconds (default 300)\n"
+                     : name + " (pathsuite) " PATHSUITE_VERSION "\n";
+    FdStreamBuf standardOutput(1);
+    std::ostream out(&standardOutput);
+    if (!out.write(text.data(), static_cast<std::streamsize>(text.size()))) {
+      Program_Report(name, "cannot write standard output");
+      return kStatusFailure;
+    }
+    return 0;
+  }
+
+  RunOptions run;
+  run.threads = options.threads;
+  const bool meter = options.progress.value_or(isatty(2) == 1);
+  std::optional<ProgressMeter> progress;
+  if (meter) {
+    progress.emplace(options.program->name, 2, isatty(1) == 1 && isatty(2) == 1);
+    run.progress = &*progress;
+  }
+  CheckpointPlan plan;
+  if (!options.checkpoint.empty()) {
+    plan.path = options.checkpoint;
+    plan.everySeconds = options.checkpointEvery.value_or(plan.everySeconds);
+    plan.stopSignal = &gStopSignal;
+    run.checkpoint = &plan;
+    CatchStopSignals();
+  }
+  return Program_Execute(*options.program, options.args, run);
+}
