@@ -15,6 +15,10 @@
 //           mean degree 3.4 it is far below percolation, so it falls apart).
 //   er      4N distinct random pairs (mean degree 8); weights uniform in [0.1, 10).
 //   chain   path n0 - n1 - ... ; weights 1..10 (longest possible shortest paths).
+//   collide N 16-byte names in pairs, one line "a b 1" per pair (N/2 lines). Each
+//           name is eight two-byte blocks c1 c2 with 31*c1 + c2 == 0 over signed
+//           bytes, so under the hash h = 31h + c every name has code 0.
+//   scatter the same lines with 16 random letters and digits per name.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -170,11 +174,45 @@ void chain(uint32_t n, Rng& rng) {
     for (uint32_t v = 1; v < n; ++v) std::printf("n%u n%u %u\n", v - 1, v, unsigned(1 + rng.below(10)));
 }
 
+// Name i of the colliding family: octal digit d of i picks block d.
+void collide_name(uint32_t i, char* out) {
+    static const unsigned char blocks[8][2] = {{0xFC, 0x7C}, {0xFD, 0x5D}, {0xFE, 0x3E},
+                                               {0xFF, 0x1F}, {0x01, 0xE1}, {0x02, 0xC2},
+                                               {0x03, 0xA3}, {0x04, 0x84}};
+    for (int d = 0; d < 8; ++d, i /= 8) {
+        out[2 * d] = char(blocks[i % 8][0]);
+        out[2 * d + 1] = char(blocks[i % 8][1]);
+    }
+    out[16] = '\0';
+}
+
+// Name i of the random family: 13 base-36 digits of a bijective mix of i (so
+// names never repeat), then 3 digits from the PRNG.
+void scatter_name(uint32_t i, Rng& rng, char* out) {
+    static const char digits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    uint64_t z = (uint64_t(i) + 1) * 0x9e3779b97f4a7c15ULL;  // odd multiplier, then splitmix's mix:
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;        // every step is invertible
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+    z ^= z >> 31;
+    for (int c = 0; c < 13; ++c, z /= 36) out[c] = digits[z % 36];
+    for (int c = 13; c < 16; ++c) out[c] = digits[rng.below(36)];
+    out[16] = '\0';
+}
+
+void name_pairs(uint32_t n, Rng& rng, bool colliding) {
+    char a[17], b[17];
+    for (uint32_t i = 0; i + 1 < n; i += 2) {
+        if (colliding) collide_name(i, a), collide_name(i + 1, b);
+        else scatter_name(i, rng, a), scatter_name(i + 1, rng, b);
+        std::printf("%s %s 1\n", a, b);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3 || argc > 4) {
-        std::fprintf(stderr, "usage: graphgen social|road|rgg|er|chain N [SEED]\n");
+        std::fprintf(stderr, "usage: graphgen social|road|rgg|er|chain|collide|scatter N [SEED]\n");
         return 2;
     }
     const char* kind = argv[1];
@@ -184,6 +222,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "graphgen: N must be between 5 and 1e8\n");
         return 2;
     }
+    if (!std::strcmp(kind, "collide") && n > 16777216) {
+        std::fprintf(stderr, "graphgen: collide has 8^8 = 16777216 names\n");
+        return 2;
+    }
     // Mix the kind into the seed so different kinds do not share point sets.
     Rng rng{seed * 0x100000001b3ULL ^ uint64_t(kind[0]) << 56 ^ std::strlen(kind)};
     if (!std::strcmp(kind, "social")) social(n, rng);
@@ -191,6 +233,8 @@ int main(int argc, char** argv) {
     else if (!std::strcmp(kind, "rgg")) geometric(n, rng, false);
     else if (!std::strcmp(kind, "er")) er(n, rng);
     else if (!std::strcmp(kind, "chain")) chain(n, rng);
+    else if (!std::strcmp(kind, "collide")) name_pairs(n, rng, true);
+    else if (!std::strcmp(kind, "scatter")) name_pairs(n, rng, false);
     else {
         std::fprintf(stderr, "graphgen: unknown kind '%s'\n", kind);
         return 2;

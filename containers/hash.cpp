@@ -1,9 +1,12 @@
 #include "containers/hash.h"
 
+#include <cerrno>
+#include <chrono>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <sys/random.h>
 #include <unistd.h>
 
 namespace {
@@ -49,18 +52,98 @@ void RebuildTable(Hash_Store* table) {
   std::free(oldBuckets);
 }
 
+struct SipState {
+  uint64_t v0, v1, v2, v3;
+};
+
+inline uint64_t RotateLeft(uint64_t x, int bits) { return x << bits | x >> (64 - bits); }
+
+inline void SipRound(SipState& s) {
+  s.v0 += s.v1; s.v1 = RotateLeft(s.v1, 13); s.v1 ^= s.v0; s.v0 = RotateLeft(s.v0, 32);
+  s.v2 += s.v3; s.v3 = RotateLeft(s.v3, 16); s.v3 ^= s.v2;
+  s.v0 += s.v3; s.v3 = RotateLeft(s.v3, 21); s.v3 ^= s.v0;
+  s.v2 += s.v1; s.v1 = RotateLeft(s.v1, 17); s.v1 ^= s.v2; s.v2 = RotateLeft(s.v2, 32);
+}
+
+// Two rounds per message word: the "2" of SipHash-2-4.
+inline void Compress(SipState& s, uint64_t m) {
+  s.v3 ^= m;
+  SipRound(s);
+  SipRound(s);
+  s.v0 ^= m;
+}
+
+// count (at most 8) bytes read as a little-endian number, whatever the host.
+inline uint64_t LoadLittle(const unsigned char* p, size_t count) {
+  uint64_t x = 0;
+  for (size_t i = count; i > 0; --i) x = x << 8 | p[i - 1];
+  return x;
+}
+
+// splitmix64's output function: spreads every input bit over the result.
+uint64_t Mix(uint64_t z) {
+  z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9u;
+  z = (z ^ (z >> 27)) * 0x94d049bb133111ebu;
+  return z ^ (z >> 31);
+}
+
+Hash_Key DrawKey() {
+  unsigned char bytes[16];
+  size_t got = 0;
+  while (got < sizeof bytes) {
+    const ssize_t n = getrandom(bytes + got, sizeof bytes - got, 0);
+    if (n > 0) {
+      got += static_cast<size_t>(n);
+      continue;
+    }
+    if (n == 0 || errno != EINTR) break;
+  }
+  if (got == sizeof bytes) return {LoadLittle(bytes, 8), LoadLittle(bytes + 8, 8)};
+  // No kernel randomness (an old kernel, or a filter refusing the call): the
+  // clock and the addresses that layout randomisation moves still differ from
+  // run to run, which beats a fixed key. The table works under any key.
+  const auto ticks = static_cast<uint64_t>(
+      std::chrono::high_resolution_clock::now().time_since_epoch().count());
+  const auto stack = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(&got));
+  const auto code = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(&Mix));
+  return {Mix(ticks ^ Mix(stack)), Mix(ticks + Mix(code))};
+}
+
 }  // namespace
 
-uint32_t Hash_Code(const char* name) {
-  uint32_t h = 0;
-  for (const char* p = name; *p != '\0'; ++p) {
-    const auto c = static_cast<int32_t>(static_cast<signed char>(*p));
-    h = h * 31u + static_cast<uint32_t>(c);
-  }
-  return h;
+uint64_t Hash_SipHash24(Hash_Key key, const void* data, size_t length) {
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  SipState s{key.k0 ^ 0x736f6d6570736575u, key.k1 ^ 0x646f72616e646f6du,
+             key.k0 ^ 0x6c7967656e657261u, key.k1 ^ 0x7465646279746573u};
+  const size_t whole = length - length % 8;
+  for (size_t i = 0; i < whole; i += 8) Compress(s, LoadLittle(bytes + i, 8));
+  // The last word: the remaining bytes, and the length's low byte on top.
+  Compress(s, LoadLittle(bytes + whole, length % 8) | static_cast<uint64_t>(length) << 56);
+  s.v2 ^= 0xff;
+  for (int i = 0; i < 4; ++i) SipRound(s);
+  return s.v0 ^ s.v1 ^ s.v2 ^ s.v3;
+}
+
+uint32_t Hash_Code(const Hash_Store* table, const char* name) {
+  return static_cast<uint32_t>(Hash_SipHash24(table->key, name, std::strlen(name)));
+}
+
+Hash_Key Hash_ProcessKey() {
+  // The one piece of process-wide state in the table module. It is written
+  // once, by the initialisation of this local static (which the language
+  // runs exactly once even when threads race to the first call), and only
+  // read after that, so sharing it needs no lock. One key serves every table:
+  // a file cannot learn it either way, and a draw per table would cost a
+  // system call per table for nothing.
+  static const Hash_Key key = DrawKey();
+  return key;
 }
 
 void Hash_InitTable(Hash_Store* table, int32_t hint) {
+  Hash_InitTableKeyed(table, hint, Hash_ProcessKey());
+}
+
+void Hash_InitTableKeyed(Hash_Store* table, int32_t hint, Hash_Key key) {
   int32_t count = 16;
   if (hint > 0) {
     if (hint > kMaxHint) hint = kMaxHint;
@@ -71,6 +154,7 @@ void Hash_InitTable(Hash_Store* table, int32_t hint) {
   table->bucketCount = count;
   table->itemCount = 0;
   table->mask = static_cast<uint32_t>(count - 1);
+  table->key = key;
 }
 
 void Hash_DeleteTable(Hash_Store* table) {
@@ -87,11 +171,11 @@ void Hash_DeleteTable(Hash_Store* table) {
 }
 
 Hash_Item* Hash_FindEntry(const Hash_Store* table, const char* name) {
-  return FindInChain(table, name, Hash_Code(name));
+  return FindInChain(table, name, Hash_Code(table, name));
 }
 
 Hash_Item* Hash_CreateEntry(Hash_Store* table, const char* name, int32_t* newFlag) {
-  const uint32_t h = Hash_Code(name);
+  const uint32_t h = Hash_Code(table, name);
   if (Hash_Item* found = FindInChain(table, name, h)) {
     if (newFlag != nullptr) *newFlag = 0;
     return found;
