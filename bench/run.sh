@@ -1,10 +1,27 @@
 #!/usr/bin/env bash
 # bench/run.sh [quick] -- builds the suite (Release) and the peer programs,
 # generates the benchmark graphs, times everything in one run and prints a
-# markdown table (also saved to $B/results.md). `quick` = sizes 1000 and 4000.
+# markdown table (also saved to $B/results.md). `quick` = sizes 1000 and 4000, one
+# run per cell, the reference at 1000 only (at 4000 anypairs' reference takes minutes).
 # Every knob below can be overridden from the environment, e.g. RUNS=5 bench/run.sh
+# or CPUS="2 3" bench/run.sh (one thread on CPU 2, two on CPUs 2 and 3).
 set -u
 cd "$(dirname "$0")/.."
+allowed_cpus() {  # the CPU ids this process may run on, e.g. "0 1" for 0-1
+    awk '/^Cpus_allowed_list/ {
+        n = split($2, r, ",")
+        for (i = 1; i <= n; i++) {
+            split(r[i], b, "-"); hi = (2 in b) ? b[2] : b[1]
+            for (c = b[1] + 0; c <= hi + 0; c++) printf "%s%d", (k++ ? " " : ""), c
+        }
+    }' /proc/self/status
+}
+case "${1:-}" in  # quick only changes defaults: a knob set in the environment wins
+    "") ;;
+    quick) SIZES=${QUICK_SIZES:-"1000 4000"}; RUNS=${RUNS:-1}
+           REF_PAIRS_SIZES=${REF_PAIRS_SIZES-"1000"} ;;
+    *) echo "usage: bench/run.sh [quick]" >&2; exit 2 ;;
+esac
 
 RUNS=${RUNS:-3}                                # timed runs per cell; the median is shown
 SIZES=${SIZES:-"1000 4000 17039"}
@@ -13,6 +30,7 @@ PAIRS_SIZES=${PAIRS_SIZES-$SIZES}              # sizes at which anypairs is time
 BRIDGE_PEERS=${BRIDGE_PEERS:-"boost_brandes igraph_betweenness"}
 PAIRS_PEERS=${PAIRS_PEERS:-"boost_apsp igraph_apsp"}
 THREADS=${THREADS:-"1 2"}                      # CPUs given to our programs (taskset)
+CPUS=${CPUS:-$(allowed_cpus)}                  # ids to pin to: t threads get the first t
 REF_BRIDGE_SIZES=${REF_BRIDGE_SIZES-"1000"}   # the reference is O(n^3): keep it small
 REF_PAIRS_SIZES=${REF_PAIRS_SIZES-"1000 4000"}
 REF_RUNS=${REF_RUNS:-1}
@@ -22,11 +40,6 @@ PEER_RUNS_BIG=${PEER_RUNS_BIG:-1}              # so peers are timed this many ti
 COMPARE=${COMPARE:-1}                          # 0 = timings only, no output checks
 PEER_FLAGS=${PEER_FLAGS:-"-O2 -DNDEBUG"}       # NDEBUG as in our Release build
 B=${B:-build-bench}
-case "${1:-}" in
-    "") ;;
-    quick) SIZES=${QUICK_SIZES:-"1000 4000"} ;;
-    *) echo "usage: bench/run.sh [quick]" >&2; exit 2 ;;
-esac
 
 say() { echo "[bench] $*" >&2; }
 TMP=$(mktemp -d)
@@ -97,7 +110,8 @@ timeit() {
     T=$(sort -g "$TMP/times" | awk '{a[NR] = $1} END {printf "%.3f", a[int((NR + 1) / 2)]}')
     M=$(awk -v k="$rss" 'BEGIN {printf "%.1f", k / 1024}')
 }
-cpus() { [ "$1" = 1 ] && echo 0 || echo "0-$(($1 - 1))"; }
+read -ra CPU_IDS <<< "$CPUS"
+cpus() { local IFS=,; echo "${CPU_IDS[*]:0:$1}"; }  # the first $1 ids, for taskset -c
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {if (a + 0 > 0 && b + 0 > 0) printf "%.2f", a / b; else printf "-"}'; }
 in_list() { case " $2 " in *" $1 "*) return 0 ;; esac; return 1; }
 ROWS=()
@@ -114,7 +128,7 @@ bench_task() {
     local args=(); [ -n "$f" ] && args=("$f" x "$n")
     if [ -n "$ours" ]; then
         for th in $THREADS; do
-            [ "$th" -le "$(nproc)" ] || continue
+            [ "$th" -le "${#CPU_IDS[@]}" ] || { say "$th thread(s): CPUS has fewer ids"; continue; }
             say "$task $g: ours, $th thread(s)"
             timeit "$RUNS" /dev/null taskset -c "$(cpus "$th")" "$ours" "${args[@]}" && OURS["$task $g $th"]=$T
             chk="-"
@@ -179,7 +193,7 @@ if [ -n "$BETWEENNESS" ]; then
 fi
 
 {
-    echo "Machine: $(nproc) CPUs, $(lscpu | sed -n 's/^Model name: *//p' | head -n1); runs per cell (median): ours $RUNS, peers $PEER_RUNS ($PEER_RUNS_BIG above $BIG nodes), reference $REF_RUNS"
+    echo "Machine: $(nproc) CPUs (ours pinned to the first of: $CPUS), $(lscpu | sed -n 's/^Model name: *//p' | head -n1); runs per cell (median): ours $RUNS, peers $PEER_RUNS ($PEER_RUNS_BIG above $BIG nodes), reference $REF_RUNS"
     echo
     echo "| task | graph | nodes | edges | tool | threads | median s | peak RSS MB | / ours ${FIRST_T} thr | / ours ${LAST_T} thr | check |"
     echo "|---|---|---|---|---|---|---|---|---|---|---|"
