@@ -13,6 +13,7 @@
 #include "programs/FastRun.h"
 #include "programs/Output.h"
 #include "programs/Progress.h"
+#include "programs/ScoreTasks.h"
 
 namespace {
 
@@ -25,14 +26,6 @@ void ScoresByReference(const EdgeGraph& graph, LengthRule rule, std::vector<doub
     Path_Accumulate(pass, graph.nameCount, s, scores);
   }
 }
-
-// The dependencies of one task's sources that fall in one fold lane:
-// (node, value) pairs, source after source.
-struct LaneValues {
-  std::vector<int32_t> nodes;
-  std::vector<double> values;
-};
-using Contributions = std::vector<LaneValues>;
 
 // A run resumed from a checkpoint, or a fresh one.
 struct ScoreRun {
@@ -114,45 +107,20 @@ void ScoresByFastEngine(const EdgeGraph& graph, LengthRule rule, const RunOption
                         const CheckpointIdentity& identity, ScoreRun& run) {
   const FastGraph fast = FastGraph_Build(graph, rule);
   const FastRunShape shape = FastRun_Shape(FastRunKind::Scores, fast.nodeCount, options);
-  std::vector<double>& scores = run.scores;
-  const int32_t lanes = shape.run.lanes;
   const int32_t shift = shape.laneShift;
   // A slot holds every value of its task: one per reached node and source.
   auto makeResult = [&] {
-    Contributions result(static_cast<size_t>(lanes));
-    const auto perLane = static_cast<size_t>(std::min<int64_t>(int64_t{1} << shift, fast.nodeCount));
-    for (LaneValues& lane : result) {
-      lane.nodes.reserve(perLane * static_cast<size_t>(shape.perTask));
-      lane.values.reserve(perLane * static_cast<size_t>(shape.perTask));
-    }
-    return result;
+    return ScoreTasks_NewResult(shape.run.lanes, shift, fast.nodeCount, shape.perTask);
   };
   auto produce = [&](int64_t begin, int64_t end, FastWorkspace& ws, Contributions& out,
                      OrderedTurn&) {
-    for (LaneValues& lane : out) {
-      lane.nodes.clear();
-      lane.values.clear();
-    }
-    for (int64_t s = begin; s < end; ++s) {
-      const auto source = static_cast<int32_t>(s);
-      Fast_Search(fast, source, SEARCH_PATHS, ws);
-      Fast_Accumulate(source, ws, [&](int32_t w, double value) {
-        LaneValues& lane = out[static_cast<size_t>(w >> shift)];
-        lane.nodes.push_back(w);
-        lane.values.push_back(value);
-      });
-    }
+    ScoreTasks_Clear(out);
+    ScoreTasks_AddSources(fast, begin, end, ws, shift, out);
   };
-  // Within a lane sources fold in ascending order, so every score sees the
-  // same additions in the same order as a single-threaded run.
   auto fold = [&](int32_t lane, Contributions& c) {
-    const LaneValues& values = c[static_cast<size_t>(lane)];
-    for (size_t k = 0; k < values.nodes.size(); ++k) {
-      double& score = scores[static_cast<size_t>(values.nodes[k])];
-      score = AddOrdered(values.values[k], score);
-    }
+    ScoreTasks_Fold(c[static_cast<size_t>(lane)], run.scores);
   };
-  ScoreWatcher watcher(options, identity, scores, run.sourcesDone, shape.perTask);
+  ScoreWatcher watcher(options, identity, run.scores, run.sourcesDone, shape.perTask);
   const bool watched = options.progress != nullptr || options.checkpoint != nullptr;
   if (options.progress != nullptr) options.progress->Begin(fast.nodeCount, run.sourcesDone);
   FastRun_Sources<Contributions>(fast, run.sourcesDone, fast.nodeCount - run.sourcesDone, shape,

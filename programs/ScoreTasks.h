@@ -1,0 +1,81 @@
+// The work of a betweenness run, source by source, shared by the runner's
+// threads and the cluster's ranks: a source's dependencies, split by node
+// range into fold lanes, and the fold of a lane into the scores.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "paths/FastEngine.h"
+#include "paths/OrderedMath.h"
+
+// The dependencies of some sources that fall in one node range: (node,
+// value) pairs, source after source, in room fixed when it is made.
+struct LaneValues {
+  std::unique_ptr<int32_t[]> nodes;
+  std::unique_ptr<double[]> values;
+  size_t size = 0;
+  size_t capacity = 0;
+};
+
+// One lane per node range of width 2^shift.
+using Contributions = std::vector<LaneValues>;
+
+// Room for `sources` sources' values in each of `lanes` lanes of width
+// 2^shift over nodeCount nodes: a source adds one value a reached node.
+inline Contributions ScoreTasks_NewResult(int32_t lanes, int32_t shift, int32_t nodeCount,
+                                          int64_t sources) {
+  Contributions result(static_cast<size_t>(lanes));
+  const int64_t width = std::min<int64_t>(int64_t{1} << shift, nodeCount);
+  for (LaneValues& lane : result) {
+    lane.capacity = static_cast<size_t>(width * sources);
+    lane.nodes.reset(new int32_t[lane.capacity]);
+    lane.values.reset(new double[lane.capacity]);
+  }
+  return result;
+}
+
+inline void ScoreTasks_Clear(Contributions& out) {
+  for (LaneValues& lane : out) lane.size = 0;
+}
+
+// Appends the dependencies of sources [begin, end) to out, lane by lane,
+// each source's in the reference's pop order.
+inline void ScoreTasks_AddSources(const FastGraph& fast, int64_t begin, int64_t end,
+                                  FastWorkspace& ws, int32_t shift, Contributions& out) {
+  for (int64_t s = begin; s < end; ++s) {
+    const auto source = static_cast<int32_t>(s);
+    Fast_Search(fast, source, SEARCH_PATHS, ws);
+    if (out.size() == 1) {
+      // One lane, the common case: its ends stay in registers.
+      LaneValues& lane = out[0];
+      int32_t* nodes = lane.nodes.get();
+      double* values = lane.values.get();
+      size_t n = lane.size;
+      Fast_Accumulate(source, ws, [&](int32_t w, double value) {
+        nodes[n] = w;
+        values[n] = value;
+        ++n;
+      });
+      lane.size = n;
+      continue;
+    }
+    Fast_Accumulate(source, ws, [&](int32_t w, double value) {
+      LaneValues& lane = out[static_cast<size_t>(w >> shift)];
+      lane.nodes[lane.size] = w;
+      lane.values[lane.size] = value;
+      ++lane.size;
+    });
+  }
+}
+
+// Adds a lane's values into the scores, in their order: within a lane
+// sources fold in ascending order, so every score sees the same additions
+// in the same order as a single-threaded run.
+inline void ScoreTasks_Fold(const LaneValues& lane, std::vector<double>& scores) {
+  for (size_t k = 0; k < lane.size; ++k) {
+    double& score = scores[static_cast<size_t>(lane.nodes[k])];
+    score = AddOrdered(lane.values[k], score);
+  }
+}
