@@ -9,6 +9,7 @@
 #include "paths/Path_Accumulate.h"
 #include "programs/Arguments.h"
 #include "programs/Checkpoint.h"
+#include "programs/DriverSteps.h"
 #include "programs/Drivers.h"
 #include "programs/FastRun.h"
 #include "programs/Output.h"
@@ -26,12 +27,6 @@ void ScoresByReference(const EdgeGraph& graph, LengthRule rule, std::vector<doub
     Path_Accumulate(pass, graph.nameCount, s, scores);
   }
 }
-
-// A run resumed from a checkpoint, or a fresh one.
-struct ScoreRun {
-  std::vector<double> scores;
-  int64_t sourcesDone = 0;
-};
 
 const char* SignalName(int signal) { return signal == SIGINT ? "SIGINT" : "SIGTERM"; }
 
@@ -129,47 +124,57 @@ void ScoresByFastEngine(const EdgeGraph& graph, LengthRule rule, const RunOption
   if (options.checkpoint != nullptr) watcher.SaveIfStopped(run.sourcesDone);
 }
 
-// The run's starting point: a checkpoint's state when one is there.
-ScoreRun StartRun(const EdgeGraph& graph, const RunOptions& options,
-                  const CheckpointIdentity& identity) {
+}  // namespace
+
+ScoreInput Betweenness_Load(RunSettings settings, const std::vector<std::string>& args) {
+  if (settings.fromCommandLine) Arguments_ReadFileAndCapacity(settings, args);
+  ScoreInput input{EdgeGraph_Load(settings)};
+  const EdgeGraph& graph = input.graph;
+  // anybridge covers the names it read; the fixed programs their whole capacity.
+  input.range = settings.fromCommandLine ? graph.nameCount : settings.nodeCapacity;
+  input.identity = {settings.programName, settings.nodeCapacity, graph.nameCount,
+                    graph.inputSize, graph.inputHash};
+  return input;
+}
+
+ScoreRun Betweenness_Resume(const ScoreInput& input, const RunOptions& options) {
   ScoreRun run;
-  run.scores.assign(static_cast<size_t>(graph.nameCount), 0.0);
+  run.scores.assign(static_cast<size_t>(input.graph.nameCount), 0.0);
   if (options.checkpoint == nullptr) return run;
-  if (std::optional<CheckpointState> saved = Checkpoint_Read(options.checkpoint->path, identity)) {
+  const std::string& path = options.checkpoint->path;
+  if (std::optional<CheckpointState> saved = Checkpoint_Read(path, input.identity)) {
     run.scores = std::move(saved->scores);
     run.sourcesDone = saved->sourcesDone;
   }
-  Checkpoint_CheckWritable(options.checkpoint->path);
+  Checkpoint_CheckWritable(path);
   return run;
 }
 
-}  // namespace
-
-void Betweenness_Run(RunSettings settings, const std::vector<std::string>& args,
-                     std::ostream& out, const RunOptions& options) {
-  if (settings.fromCommandLine) Arguments_ReadFileAndCapacity(settings, args);
-  const EdgeGraph graph = EdgeGraph_Load(settings);
-  // anybridge covers the names it read; the fixed programs their whole capacity.
-  const int32_t range = settings.fromCommandLine ? graph.nameCount : settings.nodeCapacity;
-
-  const CheckpointIdentity identity{settings.programName, settings.nodeCapacity, graph.nameCount,
-                                    graph.inputSize, graph.inputHash};
-  ScoreRun run = StartRun(graph, options, identity);
-  if (options.reference) {
-    ScoresByReference(graph, settings.lengthRule, run.scores);
-  } else {
-    ScoresByFastEngine(graph, settings.lengthRule, options, identity, run);
-  }
-
+void Betweenness_WriteListing(const ScoreInput& input, const std::vector<double>& scores,
+                              const RunOptions& options, std::ostream& out) {
   if (options.progress != nullptr) options.progress->Erase();
+  const EdgeGraph& graph = input.graph;
   TextBuffer text;
-  for (int32_t i = 0; i < range; ++i) {
+  for (int32_t i = 0; i < input.range; ++i) {
     text.Append(EdgeGraph_Name(graph, i));
     text.AppendChar(' ');
-    text.AppendFixed6(i < graph.nameCount ? run.scores[static_cast<size_t>(i)] : 0.0);
+    text.AppendFixed6(i < graph.nameCount ? scores[static_cast<size_t>(i)] : 0.0);
     text.AppendChar('\n');
     Output_WriteWhenFull(out, text);
   }
   Output_Write(out, text.View());
   if (options.checkpoint != nullptr) Checkpoint_Remove(options.checkpoint->path);
+}
+
+void Betweenness_Run(RunSettings settings, const std::vector<std::string>& args,
+                     std::ostream& out, const RunOptions& options) {
+  const LengthRule rule = settings.lengthRule;
+  const ScoreInput input = Betweenness_Load(std::move(settings), args);
+  ScoreRun run = Betweenness_Resume(input, options);
+  if (options.reference) {
+    ScoresByReference(input.graph, rule, run.scores);
+  } else {
+    ScoresByFastEngine(input.graph, rule, options, input.identity, run);
+  }
+  Betweenness_WriteListing(input, run.scores, options, out);
 }

@@ -5,6 +5,7 @@
 #include "paths/FastEngine.h"
 #include "paths/Path_Search.h"
 #include "programs/Arguments.h"
+#include "programs/DriverSteps.h"
 #include "programs/Drivers.h"
 #include "programs/FastRun.h"
 #include "programs/Output.h"
@@ -16,11 +17,6 @@ namespace {
 // for the one row that may pass it (two names and a number).
 constexpr size_t kRowsSlotBytes = size_t{1} << 20;
 constexpr size_t kRowBytes = 1024;
-
-struct SourceRange {
-  int64_t first;
-  int64_t last;  // inclusive; first > last runs nothing
-};
 
 void AppendRow(TextBuffer& text, const EdgeGraph& graph, int32_t s, int32_t j, double dist) {
   text.Append(EdgeGraph_Name(graph, s));
@@ -69,14 +65,15 @@ class RowsWatcher final : public OrderedRunWatcher {
   const int64_t sources_;
 };
 
+}  // namespace
+
 // Sources are searched and formatted in parallel and written in order. A
 // task whose text outgrows its slot waits for its turn in the order and
 // writes its lines itself: a reader that does not keep up slows the
 // searches down instead of making the text pile up.
-void RowsByFastEngine(const EdgeGraph& graph, SourceRange range, LengthRule rule,
-                      const RunOptions& options, std::ostream& out) {
+void Pairs_WriteRows(const EdgeGraph& graph, const FastGraph& fast, SourceRange range,
+                     const RunOptions& options, std::ostream& out) {
   if (range.first > range.last) return;
-  const FastGraph fast = FastGraph_Build(graph, rule);
   const FastRunShape shape = FastRun_Shape(FastRunKind::Rows, fast.nodeCount, options);
   ProgressMeter* const progress = options.progress;
   auto write = [&](TextBuffer& text) {
@@ -117,10 +114,7 @@ void RowsByFastEngine(const EdgeGraph& graph, SourceRange range, LengthRule rule
                               fold, &watcher);
 }
 
-}  // namespace
-
-void Pairs_Run(RunSettings settings, const std::vector<std::string>& args, std::ostream& out,
-               const RunOptions& options) {
+RowsInput Pairs_Load(RunSettings settings, const std::vector<std::string>& args) {
   SourceRange range{};
   if (settings.fromCommandLine) {
     Arguments_ReadFileAndCapacity(settings, args);
@@ -128,7 +122,7 @@ void Pairs_Run(RunSettings settings, const std::vector<std::string>& args, std::
   } else if (args.size() < 2) {
     throw RunError(kStatusUsage, settings.usage);
   }
-  const EdgeGraph graph = EdgeGraph_Load(settings);
+  RowsInput input{EdgeGraph_Load(settings)};
   if (!settings.fromCommandLine) {
     range = {Arguments_ToInteger(args[0]), Arguments_ToInteger(args[1])};
     const int64_t highest = int64_t{settings.nodeCapacity} - 1;
@@ -137,10 +131,18 @@ void Pairs_Run(RunSettings settings, const std::vector<std::string>& args, std::
                                        ", not " + args[0] + ".." + args[1]);
     }
   }
-  range = NamedPart(range, graph);
+  input.range = NamedPart(range, input.graph);
+  return input;
+}
+
+void Pairs_Run(RunSettings settings, const std::vector<std::string>& args, std::ostream& out,
+               const RunOptions& options) {
+  const LengthRule rule = settings.lengthRule;
+  const RowsInput input = Pairs_Load(std::move(settings), args);
   if (options.reference) {
-    RowsByReference(graph, range, settings.lengthRule, out);
+    RowsByReference(input.graph, input.range, rule, out);
     return;
   }
-  RowsByFastEngine(graph, range, settings.lengthRule, options, out);
+  if (input.range.first > input.range.last) return;
+  Pairs_WriteRows(input.graph, FastGraph_Build(input.graph, rule), input.range, options, out);
 }
