@@ -1,7 +1,5 @@
 #include "programs/Program.h"
 
-#include <cstring>
-#include <new>
 #include <unistd.h>
 
 #include "graph/RunError.h"
@@ -22,35 +20,17 @@ int Program_Execute(const Program& program, const std::vector<std::string>& args
   const RunSettings settings = RunSettings_For(program.id);
   FdStreamBuf standardOutput(1);
   std::ostream out(&standardOutput);
-  auto report = [&](const std::string& message) {
-    if (options.progress != nullptr) options.progress->Erase();
-    Program_Report(settings.programName, message);
-  };
-  try {
+  return Program_Guard(settings.programName, options, &standardOutput, [&] {
     // Only the first argument is an option, so the fixed-path programs still
     // ignore whatever else they are given.
     if (!args.empty() && (args[0] == "--help" || args[0] == "--version")) {
       Output_Write(out, args[0] == "--help"
                             ? Program_Help(program, settings)
                             : settings.programName + " (pathsuite) " PATHSUITE_VERSION "\n");
-      return 0;
+      return;
     }
     program.driver(settings, args, out, options);
-    return 0;
-  } catch (const RunError& e) {
-    std::string message = e.what();
-    if (standardOutput.error() != 0) {
-      message += std::string(": ") + std::strerror(standardOutput.error());
-    }
-    report(message);
-    return e.status();
-  } catch (const std::bad_alloc&) {
-    report("out of memory");
-    return kStatusFailure;
-  } catch (const std::exception& e) {
-    report(e.what());
-    return kStatusFailure;
-  }
+  });
 }
 
 int Program_Main(Deliverable which, int argc, char** argv) {

@@ -1,6 +1,7 @@
 // The entry of every executable of the suite.
 #pragma once
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,16 @@
 int Program_Execute(const Program& program, const std::vector<std::string>& args,
                     const RunOptions& options);
 
+class FdStreamBuf;
+
+// Runs body, and reports the failure it ends in as the programs do: a
+// RunError's message (with the reason a write to standardOutput failed, if
+// one did), "out of memory", or another exception's text, under the
+// program's name, after erasing the meter. Returns the exit status.
+template <class Body>
+int Program_Guard(const std::string& name, const RunOptions& options,
+                  const FdStreamBuf* standardOutput, Body&& body);
+
 // Program_Execute with the arguments of argv and the default options.
 int Program_Main(Deliverable which, int argc, char** argv);
 
@@ -20,3 +31,37 @@ int Program_Main(Deliverable which, int argc, char** argv);
 // control characters that names and arguments in the message may hold are
 // escaped, so the line stays one line.
 void Program_Report(const std::string& name, const std::string& message);
+
+// --- implementation of the template ---
+
+#include <new>
+
+#include "graph/RunError.h"
+#include "programs/Output.h"
+#include "programs/Progress.h"
+
+template <class Body>
+int Program_Guard(const std::string& name, const RunOptions& options,
+                  const FdStreamBuf* standardOutput, Body&& body) {
+  auto report = [&](const std::string& message) {
+    if (options.progress != nullptr) options.progress->Erase();
+    Program_Report(name, message);
+  };
+  try {
+    body();
+    return 0;
+  } catch (const RunError& e) {
+    std::string message = e.what();
+    if (standardOutput != nullptr && standardOutput->error() != 0) {
+      message += std::string(": ") + std::strerror(standardOutput->error());
+    }
+    report(message);
+    return e.status();
+  } catch (const std::bad_alloc&) {
+    report("out of memory");
+    return kStatusFailure;
+  } catch (const std::exception& e) {
+    report(e.what());
+    return kStatusFailure;
+  }
+}

@@ -59,6 +59,16 @@ double ReadSeconds(const std::string& text) {
   return seconds;
 }
 
+int64_t ReadCount(const char* option, const std::string& text, bool powerOfTwo) {
+  const std::optional<int64_t> n = Arguments_ScanInteger(text);
+  const bool digits = !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+  if (!digits || !n || *n < 1 || *n > (int64_t{1} << 30) || (powerOfTwo && (*n & (*n - 1)) != 0)) {
+    Usage(std::string(option) + " takes a whole number from 1 to 2^30" +
+          (powerOfTwo ? ", a power of two" : "") + ", not '" + text + "'");
+  }
+  return *n;
+}
+
 std::string ProgramNames() {
   std::string names;
   for (const Program& p : Program_All()) names += (names.empty() ? "" : ", ") + std::string(p.name);
@@ -67,14 +77,17 @@ std::string ProgramNames() {
 
 }  // namespace
 
-std::string Runner_Usage(const std::string& name) {
+std::string Runner_Usage(const std::string& name, RunnerKind kind) {
   const std::string pad(name.size(), ' ');
+  const std::string cluster = kind == RunnerKind::Cluster
+                                  ? "       " + pad + " [--block SOURCES] [--segment NODES]\n"
+                                  : "";
   return "usage: " + name + " [--threads N] [--progress | --no-progress]\n       " + pad +
-         " [--checkpoint FILE [--checkpoint-every SECONDS]] PROGRAM [ARGS...]\n       " + name +
-         " --help | --version\n";
+         " [--checkpoint FILE [--checkpoint-every SECONDS]]\n" + cluster + "       " + pad +
+         " PROGRAM [ARGS...]\n       " + name + " --help | --version\n";
 }
 
-RunnerOptions Runner_ReadOptions(const std::vector<std::string>& argv) {
+RunnerOptions Runner_ReadOptions(const std::vector<std::string>& argv, RunnerKind kind) {
   RunnerOptions options;
   size_t i = 0;
   // --name VALUE or --name=VALUE; value is set when `arg` is that option.
@@ -114,6 +127,10 @@ RunnerOptions Runner_ReadOptions(const std::vector<std::string>& argv) {
     } else if (valued(arg, "--checkpoint", value)) {
       if (value.empty()) Usage("--checkpoint needs a file name");
       options.checkpoint = value;
+    } else if (kind == RunnerKind::Cluster && valued(arg, "--block", value)) {
+      options.block = ReadCount("--block", value, false);
+    } else if (kind == RunnerKind::Cluster && valued(arg, "--segment", value)) {
+      options.segment = ReadCount("--segment", value, true);
     } else {
       Usage("unknown option '" + arg + "'");
     }
@@ -136,51 +153,64 @@ RunnerOptions Runner_ReadOptions(const std::vector<std::string>& argv) {
   return options;
 }
 
-int Runner_Main(const std::string& name, const std::vector<std::string>& argv) {
-  RunnerOptions options;
+std::optional<int> Runner_Start(const std::string& name, const std::vector<std::string>& argv,
+                                RunnerKind kind, bool speak, RunnerOptions& options) {
   try {
-    options = Runner_ReadOptions(argv);
+    options = Runner_ReadOptions(argv, kind);
   } catch (const RunError& e) {
-    Program_Report(name, e.what());
-    const std::string usage = Runner_Usage(name);
-    [[maybe_unused]] ssize_t wrote = write(2, usage.data(), usage.size());
+    if (speak) {
+      Program_Report(name, e.what());
+      const std::string usage = Runner_Usage(name, kind);
+      [[maybe_unused]] ssize_t wrote = write(2, usage.data(), usage.size());
+    }
     return e.status();
   }
-  if (options.help || options.version) {
-    const std::string text =
-        options.help ? Runner_Usage(name) +
-                           "Runs PROGRAM with its own arguments, output, messages and status.\n"
-                           "PROGRAM: " + ProgramNames() + ".\n"
-                           "  --threads N            searches on N threads (1 to 4096)\n"
-                           "  --progress             a meter on standard error\n"
-                           "  --no-progress          none (default: when it is a terminal)\n"
-                           "  --checkpoint FILE      save and resume a betweenness run\n"
-                           "  --checkpoint-every S   save every S seconds (default 300)\n"
-                     : name + " (pathsuite) " PATHSUITE_VERSION "\n";
-    FdStreamBuf standardOutput(1);
-    std::ostream out(&standardOutput);
-    if (!out.write(text.data(), static_cast<std::streamsize>(text.size()))) {
-      Program_Report(name, "cannot write standard output");
-      return kStatusFailure;
-    }
-    return 0;
+  if (!options.help && !options.version) return std::nullopt;
+  if (!speak) return 0;
+  const std::string cluster = kind == RunnerKind::Cluster
+                                  ? "  --block N              sources a rank takes at a time\n"
+                                    "  --segment N            nodes of a score segment (a power of two)\n"
+                                  : "";
+  const std::string text =
+      options.help ? Runner_Usage(name, kind) +
+                         "Runs PROGRAM with its own arguments, output, messages and status.\n"
+                         "PROGRAM: " + ProgramNames() + ".\n"
+                         "  --threads N            searches on N threads (1 to 4096)\n"
+                         "  --progress             a meter on standard error\n"
+                         "  --no-progress          none (default: when it is a terminal)\n"
+                         "  --checkpoint FILE      save and resume a betweenness run\n"
+                         "  --checkpoint-every S   save every S seconds (default 300)\n" +
+                         cluster
+                   : name + " (pathsuite) " PATHSUITE_VERSION "\n";
+  FdStreamBuf standardOutput(1);
+  std::ostream out(&standardOutput);
+  if (!out.write(text.data(), static_cast<std::streamsize>(text.size()))) {
+    Program_Report(name, "cannot write standard output");
+    return kStatusFailure;
   }
+  return 0;
+}
 
-  RunOptions run;
-  run.threads = options.threads;
-  const bool meter = options.progress.value_or(isatty(2) == 1);
-  std::optional<ProgressMeter> progress;
-  if (meter) {
-    progress.emplace(options.program->name, 2, isatty(1) == 1 && isatty(2) == 1);
-    run.progress = &*progress;
+RunnerSetup::RunnerSetup(const RunnerOptions& options, bool showMeter) {
+  run_.threads = options.threads;
+  if (showMeter && options.progress.value_or(isatty(2) == 1)) {
+    progress_.emplace(options.program->name, 2, isatty(1) == 1 && isatty(2) == 1);
+    run_.progress = &*progress_;
   }
-  CheckpointPlan plan;
   if (!options.checkpoint.empty()) {
-    plan.path = options.checkpoint;
-    plan.everySeconds = options.checkpointEvery.value_or(plan.everySeconds);
-    plan.stopSignal = &gStopSignal;
-    run.checkpoint = &plan;
+    plan_.path = options.checkpoint;
+    plan_.everySeconds = options.checkpointEvery.value_or(plan_.everySeconds);
+    plan_.stopSignal = &gStopSignal;
+    run_.checkpoint = &plan_;
     CatchStopSignals();
   }
-  return Program_Execute(*options.program, options.args, run);
+}
+
+int Runner_Main(const std::string& name, const std::vector<std::string>& argv) {
+  RunnerOptions options;
+  if (const std::optional<int> status = Runner_Start(name, argv, RunnerKind::Local, true, options)) {
+    return *status;
+  }
+  const RunnerSetup setup(options, true);
+  return Program_Execute(*options.program, options.args, setup.run());
 }

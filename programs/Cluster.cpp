@@ -1,0 +1,48 @@
+#include "programs/Cluster.h"
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <thread>
+
+void Cluster_BroadcastBytes(void* data, size_t bytes) {
+  // MPI counts are ints: a large array goes in pieces of 1 GiB.
+  constexpr size_t kPiece = size_t{1} << 30;
+  auto* at = static_cast<char*>(data);
+  while (bytes > 0) {
+    const size_t piece = std::min(bytes, kPiece);
+    MPI_Bcast(at, static_cast<int>(piece), MPI_BYTE, 0, MPI_COMM_WORLD);
+    at += piece;
+    bytes -= piece;
+  }
+}
+
+void Cluster_BroadcastGraph(EdgeGraph& names, FastGraph& fast) {
+  Cluster_Broadcast(names.nameCount);
+  Cluster_Broadcast(names.nodeCapacity);
+  Cluster_Broadcast(names.names.slotWidth);
+  Cluster_Broadcast(names.names.slots);
+  Cluster_Broadcast(names.names.lengths);
+  Cluster_Broadcast(fast.nodeCount);
+  Cluster_Broadcast(fast.heapOrderSafe);
+  Cluster_Broadcast(fast.offsets);
+  Cluster_Broadcast(fast.cells);
+  Cluster_Broadcast(fast.cellShape);
+}
+
+void Cluster_Abort(int status) {
+  MPI_Abort(MPI_COMM_WORLD, status);
+  std::_Exit(status);  // MPI_Abort does not return; this keeps the promise if it did
+}
+
+void Cluster_Nap() { std::this_thread::sleep_for(std::chrono::microseconds(50)); }
+
+int64_t Cluster_BlockSize(const RunnerOptions& options, unsigned threads, int64_t bytesPerSource) {
+  if (options.block) return *options.block;
+  // Four sources a thread keep the threads busy between hand-overs; two
+  // blocks in memory at once stay within 512 MiB.
+  constexpr int64_t kBlockBytes = int64_t{256} << 20;
+  const int64_t byMemory = std::max<int64_t>(1, kBlockBytes / std::max<int64_t>(bytesPerSource, 1));
+  return std::clamp<int64_t>(int64_t{4} * threads, 1, byMemory);
+}

@@ -1,0 +1,98 @@
+// The cluster front end, pathsuite-mpi: the runner's command line on every
+// rank of an MPI job. The first rank reads and checks the input and sends
+// the compressed graph to the others; the ranks take the sources in blocks,
+// and every score is folded in ascending source order, so the output is the
+// same bytes for any number of ranks and threads.
+#pragma once
+
+#include <mpi.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "graph/EdgeGraph.h"
+#include "paths/FastGraph.h"
+#include "programs/DriverSteps.h"
+#include "programs/Runner.h"
+
+// This process's place in the job.
+struct ClusterRank {
+  int rank = 0;
+  int size = 1;
+  int local = 1;  // ranks on this machine, this one included
+  bool first() const { return rank == 0; }
+};
+
+// Sends bytes from the first rank to all, in pieces that fit MPI's int count.
+void Cluster_BroadcastBytes(void* data, size_t bytes);
+
+template <class T>
+void Cluster_Broadcast(T& value) {
+  Cluster_BroadcastBytes(&value, sizeof value);
+}
+
+template <class T>
+void Cluster_Broadcast(std::vector<T>& values) {
+  uint64_t count = values.size();
+  Cluster_Broadcast(count);
+  values.resize(static_cast<size_t>(count));
+  Cluster_BroadcastBytes(values.data(), values.size() * sizeof(T));
+}
+
+// The names and the compressed graph, from the first rank to all; on the
+// other ranks names gets the names only, which is all they print.
+void Cluster_BroadcastGraph(EdgeGraph& names, FastGraph& fast);
+
+// Ends the whole job at once with status: a rank that fails mid-run cannot
+// leave the others waiting for it.
+[[noreturn]] void Cluster_Abort(int status);
+
+// Waits for a request, sleeping between tests so that a rank's waiting
+// thread leaves its CPUs to the searches; stop() is asked in between and
+// ends the wait early when it returns true. Returns whether the request
+// completed.
+template <class Stop>
+bool Cluster_Wait(MPI_Request& request, Stop&& stop);
+
+// How the sources are dealt: blocks of `block` consecutive sources, block b
+// to rank b mod size.
+struct ClusterBlocks {
+  int64_t first = 0;  // the first source of the run
+  int64_t end = 0;    // one past the last
+  int64_t block = 1;
+  int64_t Count() const { return (end - first + block - 1) / block; }
+  int64_t Begin(int64_t b) const { return first + b * block; }
+  int64_t End(int64_t b) const { return std::min(end, Begin(b) + block); }
+};
+
+// The block size: what options say, or a few tasks per thread, within a
+// memory bound of bytesPerSource per source for score blocks.
+int64_t Cluster_BlockSize(const RunnerOptions& options, unsigned threads, int64_t bytesPerSource);
+
+// The betweenness run on every rank: the listing from the first one.
+void ClusterScores_Run(const ClusterRank& self, const RunnerOptions& options,
+                       const RunOptions& run, ScoreInput* input, int64_t sourcesDone,
+                       std::vector<double> scores, const FastGraph& fast);
+
+// The distance run on every rank: the rows, in order, from the first one.
+void ClusterRows_Run(const ClusterRank& self, const RunnerOptions& options, const RunOptions& run,
+                     const EdgeGraph& names, const FastGraph& fast, SourceRange range);
+
+// The whole of pathsuite-mpi on one rank; returns its exit status.
+int Cluster_Main(int argc, char** argv);
+
+// --- implementation of the template ---
+
+void Cluster_Nap();
+
+template <class Stop>
+bool Cluster_Wait(MPI_Request& request, Stop&& stop) {
+  for (;;) {
+    int done = 0;
+    MPI_Test(&request, &done, MPI_STATUS_IGNORE);
+    if (done != 0) return true;
+    if (stop()) return false;
+    Cluster_Nap();
+  }
+}

@@ -1,0 +1,292 @@
+// Betweenness on several ranks. Each rank searches its blocks of sources on
+// its threads, one block ahead, and keeps each block's dependencies split by
+// node segment. The running scores travel from rank to rank in source
+// order, cut into segments that follow one another around the ring: a rank
+// receives segment i after the blocks before its own, folds its block into
+// it source by source, and passes it on, so that every score sees its
+// additions in ascending source order, as a single process adds them. The
+// first rank keeps the last complete state for checkpoints.
+#include <chrono>
+#include <csignal>
+#include <condition_variable>
+#include <cstring>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+#include "programs/Cluster.h"
+#include "programs/Program.h"
+#include "programs/ScoreTasks.h"
+
+namespace {
+
+constexpr int kRingTag = 1;
+constexpr int kFinalTag = 2;
+
+// Threads that search the sources of one block at a time into its results,
+// while the rank's main thread passes scores around the ring.
+class BlockWorkers {
+ public:
+  BlockWorkers(const FastGraph& fast, unsigned threads, int32_t heapLimit, int32_t shift)
+      : fast_(fast), shift_(shift) {
+    // A workspace that does not fit leaves the block to fewer threads.
+    for (unsigned i = 0; i < threads; ++i) {
+      try {
+        FastWorkspace ws;
+        FastWorkspace_Init(ws, fast);
+        ws.heapLimit = heapLimit;
+        workspaces_.push_back(std::move(ws));
+      } catch (const std::bad_alloc&) {
+        if (workspaces_.empty()) throw;
+        break;
+      }
+    }
+    for (FastWorkspace& ws : workspaces_) {
+      try {
+        threads_.emplace_back([this, &ws] { Work(ws); });
+      } catch (const std::system_error&) {
+        if (threads_.empty()) throw std::bad_alloc();
+        break;
+      }
+    }
+  }
+
+  ~BlockWorkers() {
+    {
+      std::lock_guard lock(mutex_);
+      quit_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& t : threads_) t.join();
+  }
+
+  // Searches sources begin .. end-1 into results[0 .. end-begin-1].
+  void Start(int64_t begin, int64_t end, std::vector<Contributions>& results) {
+    std::lock_guard lock(mutex_);
+    begin_ = begin;
+    next_ = begin;
+    end_ = end;
+    left_ = end - begin;
+    results_ = &results;
+    changed_.notify_all();
+  }
+
+  // Whether the block started last is done; rethrows a worker's failure.
+  bool Done() {
+    std::lock_guard lock(mutex_);
+    if (failure_) std::rethrow_exception(failure_);
+    return left_ == 0;
+  }
+
+ private:
+  void Work(FastWorkspace& ws) {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [&] { return quit_ || next_ < end_; });
+      if (quit_) return;
+      const int64_t s = next_++;
+      Contributions& out = (*results_)[static_cast<size_t>(s - begin_)];
+      lock.unlock();
+      try {
+        ScoreTasks_Clear(out);
+        ScoreTasks_AddSources(fast_, s, s + 1, ws, shift_, out);
+      } catch (...) {
+        lock.lock();
+        if (!failure_) failure_ = std::current_exception();
+        left_ -= 1;
+        continue;
+      }
+      lock.lock();
+      left_ -= 1;
+    }
+  }
+
+  const FastGraph& fast_;
+  const int32_t shift_;
+  std::vector<FastWorkspace> workspaces_;
+  std::vector<std::thread> threads_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool quit_ = false;
+  int64_t begin_ = 0, next_ = 0, end_ = 0, left_ = 0;
+  std::vector<Contributions>* results_ = nullptr;
+  std::exception_ptr failure_;
+};
+
+struct Segments {
+  int32_t shift;
+  int32_t count;
+  int32_t nodes;
+  int64_t Begin(int32_t i) const { return int64_t{i} << shift; }
+  int64_t Size(int32_t i) const { return std::min<int64_t>(nodes, Begin(i + 1)) - Begin(i); }
+};
+
+Segments SegmentsFor(const RunnerOptions& options, int32_t nodes, int ranks) {
+  int64_t width = options.segment.value_or(0);
+  if (width == 0) {
+    // Enough segments for every rank to fold one while the others fold
+    // theirs, each of at least 4096 nodes.
+    width = 4096;
+    while (width * 2 * ranks < nodes) width *= 2;
+  }
+  Segments s{std::countr_zero(static_cast<uint64_t>(width)), 0, nodes};
+  s.count = static_cast<int32_t>((int64_t{std::max(nodes, 1)} + width - 1) / width);
+  return s;
+}
+
+// The first rank's view of the run's state for checkpoints: the scores after
+// the last block whose every segment came around complete, and those of the
+// round coming in.
+class RingState {
+ public:
+  RingState(const RunOptions& run, const ScoreInput* input, const std::vector<double>& start,
+            int64_t sourcesDone)
+      : run_(run), input_(input),
+        complete_(run.checkpoint != nullptr ? start : std::vector<double>()),
+        building_(complete_.size()),
+        completeDone_(sourcesDone), nextSave_(Clock::now() + Every()) {}
+
+  bool Watching() const { return run_.checkpoint != nullptr; }
+
+  // Segment [begin, begin+size) of the state of the round coming in.
+  void Arrived(const double* data, int64_t begin, int64_t size) {
+    if (!Watching()) return;
+    std::memcpy(building_.data() + begin, data, static_cast<size_t>(size) * sizeof(double));
+  }
+
+  // Every segment of the state after sourcesDone sources has come in.
+  void RoundComplete(int64_t sourcesDone) {
+    if (run_.progress != nullptr) run_.progress->Update(sourcesDone);
+    if (!Watching()) return;
+    complete_.swap(building_);
+    completeDone_ = sourcesDone;
+    if (Clock::now() < nextSave_) return;
+    Save();
+    nextSave_ = Clock::now() + Every();
+  }
+
+  // On a stop signal: saves the last complete state and ends the job.
+  bool StopIfAsked() {
+    if (!Watching() || run_.checkpoint->stopSignal == nullptr) return false;
+    const int signal = run_.checkpoint->stopSignal->load();
+    if (signal == 0) return false;
+    const int status = Program_Guard(input_->identity.program, run_, nullptr, [&] {
+      Save();
+      throw RunError(128 + signal, std::string("stopped by ") +
+                                       (signal == SIGINT ? "SIGINT" : "SIGTERM") + " after " +
+                                       std::to_string(completeDone_) + " of " +
+                                       std::to_string(input_->identity.nodeCount) +
+                                       " sources; state saved in " + run_.checkpoint->path);
+    });
+    Cluster_Abort(status);
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  Clock::duration Every() const {
+    const double seconds = Watching() ? run_.checkpoint->everySeconds : 1e9;
+    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+  }
+  void Save() {
+    Checkpoint_Write(run_.checkpoint->path, input_->identity, completeDone_, complete_);
+  }
+
+  const RunOptions& run_;
+  const ScoreInput* input_;
+  std::vector<double> complete_;
+  std::vector<double> building_;
+  int64_t completeDone_;
+  Clock::time_point nextSave_;
+};
+
+}  // namespace
+
+void ClusterScores_Run(const ClusterRank& self, const RunnerOptions& options,
+                       const RunOptions& run, ScoreInput* input, int64_t sourcesDone,
+                       std::vector<double> scores, const FastGraph& fast) {
+  const int32_t n = fast.nodeCount;
+  const int P = self.size;
+  const int r = self.rank;
+  const Segments seg = SegmentsFor(options, n, P);
+  const unsigned threads = std::max(1u, run.threads);
+  const ClusterBlocks blocks{sourcesDone, n,
+                             Cluster_BlockSize(options, threads, int64_t{n} * 12 + 64)};
+  const int64_t count = blocks.Count();
+  scores.resize(static_cast<size_t>(n), 0.0);  // the other ranks' segment storage
+
+  std::optional<RingState> state;
+  if (self.first() && (run.checkpoint != nullptr || run.progress != nullptr)) {
+    state.emplace(run, input, scores, sourcesDone);
+  }
+  if (self.first() && run.progress != nullptr) run.progress->Begin(n, sourcesDone);
+  auto stop = [&] { return state && state->StopIfAsked(); };
+  auto wait = [&](MPI_Request& request) { Cluster_Wait(request, stop); };
+
+  std::vector<int64_t> mine;
+  for (int64_t b = r; b < count; b += P) mine.push_back(b);
+  std::vector<MPI_Request> sends(static_cast<size_t>(seg.count), MPI_REQUEST_NULL);
+  if (!mine.empty()) {
+    const int64_t size = blocks.block;
+    std::vector<Contributions> results[2];
+    for (auto& buffer : results) {
+      for (int64_t k = 0; k < size; ++k) buffer.push_back(ScoreTasks_NewResult(seg.count, seg.shift, n, 1));
+    }
+    BlockWorkers workers(fast, threads, run.heapLimit.value_or(kDefaultHeapLimit), seg.shift);
+    workers.Start(blocks.Begin(mine[0]), blocks.End(mine[0]), results[0]);
+    const int prev = (r + P - 1) % P;
+    const int next = (r + 1) % P;
+    for (size_t j = 0; j < mine.size(); ++j) {
+      const int64_t b = mine[j];
+      while (!workers.Done()) {
+        stop();
+        Cluster_Nap();
+      }
+      if (j + 1 < mine.size()) {
+        workers.Start(blocks.Begin(mine[j + 1]), blocks.End(mine[j + 1]), results[(j + 1) % 2]);
+      }
+      const std::vector<Contributions>& block = results[j % 2];
+      const int64_t sources = blocks.End(b) - blocks.Begin(b);
+      const bool last = b == count - 1;
+      const int dest = last ? 0 : next;
+      for (int32_t i = 0; i < seg.count; ++i) {
+        double* data = scores.data() + seg.Begin(i);
+        const int size32 = static_cast<int>(seg.Size(i));
+        wait(sends[static_cast<size_t>(i)]);  // the segment's last trip has left
+        if (b > 0 && prev != r) {
+          MPI_Request request;
+          MPI_Irecv(data, size32, MPI_DOUBLE, prev, kRingTag, MPI_COMM_WORLD, &request);
+          wait(request);
+        }
+        if (state) state->Arrived(data, seg.Begin(i), seg.Size(i));
+        for (int64_t k = 0; k < sources; ++k) {
+          ScoreTasks_Fold(block[static_cast<size_t>(k)][static_cast<size_t>(i)], scores);
+        }
+        if (dest != r) {
+          MPI_Isend(data, size32, MPI_DOUBLE, dest, last ? kFinalTag : kRingTag, MPI_COMM_WORLD,
+                    &sends[static_cast<size_t>(i)]);
+        }
+      }
+      if (state) state->RoundComplete(blocks.Begin(b));
+    }
+  }
+  for (MPI_Request& request : sends) wait(request);
+
+  if (!self.first()) return;
+  // The last block's owner sends the final scores here.
+  const int lastOwner = count > 0 ? static_cast<int>((count - 1) % P) : 0;
+  if (lastOwner != 0) {
+    for (int32_t i = 0; i < seg.count; ++i) {
+      MPI_Request request;
+      MPI_Irecv(scores.data() + seg.Begin(i), static_cast<int>(seg.Size(i)), MPI_DOUBLE, lastOwner,
+                kFinalTag, MPI_COMM_WORLD, &request);
+      wait(request);
+    }
+  }
+  if (run.progress != nullptr) run.progress->Update(n);
+  FdStreamBuf standardOutput(1);
+  std::ostream out(&standardOutput);
+  const int status = Program_Guard(input->identity.program, run, &standardOutput, [&] {
+    Betweenness_WriteListing(*input, scores, run, out);
+  });
+  if (status != 0) Cluster_Abort(status);
+}
