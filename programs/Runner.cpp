@@ -40,9 +40,13 @@ void CatchStopSignals() {
 
 [[noreturn]] void Usage(const std::string& why) { throw RunError(kStatusUsage, why); }
 
+// As "%d" reads it (leading blanks and a sign allowed), with nothing after
+// the digits: "2 5" or "1+1" is a bad value, not 2 or 1.
 unsigned ReadThreads(const std::string& text) {
   const std::optional<int64_t> n = Arguments_ScanInteger(text);
-  if (!n || *n < 1 || *n > kMostThreads || text.find_first_not_of(" +0123456789") != std::string::npos) {
+  const size_t digits = text.find_first_of("0123456789");
+  if (!n || *n < 1 || *n > kMostThreads ||
+      text.find_first_not_of("0123456789", digits) != std::string::npos) {
     Usage("--threads takes a whole number from 1 to " + std::to_string(kMostThreads) + ", not '" +
           text + "'");
   }

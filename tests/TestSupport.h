@@ -1,7 +1,14 @@
-// Helpers shared by the tests: temporary input files and in-process runs of
-// the drivers.
+// Helpers shared by the tests: temporary files, generated graphs, in-process
+// runs of the drivers and runs of the executables.
 #pragma once
 
+#include <sys/types.h>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <random>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +29,54 @@ class TempFile {
   std::string path_;
 };
 
+// A directory removed with its content when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// The bytes of a file; empty when it cannot be read.
+std::string ReadFileBytes(const std::string& path);
+
+// The names in a directory.
+std::set<std::string> DirectoryNames(const std::string& dir);
+
+// head followed by tail: options before a command line.
+std::vector<std::string> JoinArgs(std::vector<std::string> head,
+                                  const std::vector<std::string>& tail);
+
+// Weights chosen to make exact ties, zero and infinite lengths, negative
+// lengths, NaN, and lengths lost to rounding.
+inline constexpr const char* kTieWeights[] = {"1", "2",   "3", "1",   "0",  "7",
+                                              "0.5", "4", "0.1", "0.7", "1.3"};
+inline constexpr const char* kSpecialWeights[] = {
+    "0",      "-1",      "inf",    "nan",  "-0.5", "-2",  "1e-17", "1e300", "-nan", "-inf",
+    "1e-300", "0x1p-60", "-1e-17", "-100", "-101", "0.1", "0.2",   "0.3",   "1e16", "-0"};
+
+struct GraphShape {
+  int names;
+  int lines;
+  int specialPercent;  // share of lines with a special weight
+  bool chainOfDiamonds;
+};
+
+// Random edge lines "nA nB W" over shape.names names with self-loops and
+// repeated lines; with chainOfDiamonds, 70 diamonds whose path counts pass
+// 2^31 and 2^53.
+std::string MakeGraph(std::mt19937_64& rng, const GraphShape& shape);
+
+// A preferential-attachment graph of n names ("nU nV W", weights 1 to 10):
+// a clique of 5, then each name links to 4 earlier ones picked in
+// proportion to degree. The same bytes on every machine.
+std::string SocialGraph(uint32_t n, uint64_t seed);
+
 // Runs a deliverable's driver in process over an input text. Programs with
 // a command-line input get args {file, "x", capacity}; fixed-path programs
 // read the text as their dataset and get extraArgs (spanpairs' range).
@@ -33,7 +88,8 @@ RunSettings SettingsWithPath(Deliverable which, const std::string& path);
 
 // Runs an executable of the build with arguments; captures both streams.
 struct ProcessResult {
-  int status = -1;
+  int status = -1;  // -1 when a signal ended it
+  int signal = 0;
   std::string out;
   std::string err;
 };
@@ -45,3 +101,39 @@ ProcessResult RunProgram(const std::string& program, const std::vector<std::stri
 // which is also the size of every thread stack the program maps.
 ProcessResult RunProgramLimited(const std::string& program, const std::vector<std::string>& args,
                                 long memoryKiB, long stackKiB = 0);
+
+// How a child process ended: its exit status, or the signal that ended it.
+struct ChildEnd {
+  int status = -1;  // -1 when a signal ended it
+  int signal = 0;
+};
+
+// An executable of the build running as a child process: standard input
+// from /dev/null, standard output and error on the caller's descriptors
+// outFd and errFd. Killed and reaped when the object goes, if still running.
+class ChildProcess {
+ public:
+  ChildProcess(const std::string& program, const std::vector<std::string>& args, int outFd,
+               int errFd);
+  ~ChildProcess();
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  void Signal(int signal) const;
+  // Waits, for at most `seconds`, until the process has a handler for
+  // signal (Linux: its SigCgt mask). False if it never had one, or ended.
+  bool AwaitHandler(int signal, double seconds);
+  // How it ended, or nothing while it runs.
+  std::optional<ChildEnd> Poll();
+  ChildEnd Wait();
+
+ private:
+  pid_t pid_ = -1;
+  std::optional<ChildEnd> end_;
+};
+
+// Runs an executable as a ChildProcess with both streams captured;
+// whileRunning(child) runs meanwhile (to signal it, say), then the end is
+// awaited.
+ProcessResult RunChild(const std::string& program, const std::vector<std::string>& args,
+                       const std::function<void(ChildProcess&)>& whileRunning);

@@ -14,49 +14,6 @@
 
 namespace {
 
-// Weights chosen to make exact ties, zero and infinite lengths, negative
-// lengths, NaN, and lengths lost to rounding.
-const char* const kTieWeights[] = {"1", "2", "3", "1", "0", "7", "0.5", "4", "0.1", "0.7", "1.3"};
-const char* const kSpecialWeights[] = {"0",    "-1",   "inf",   "nan",   "-0.5",  "-2",  "1e-17",
-                                       "1e300", "-nan", "-inf",  "1e-300", "0x1p-60", "-1e-17", "-100",
-                                       "-101", "0.1",  "0.2",   "0.3",   "1e16",  "-0"};
-
-struct GraphShape {
-  int names;
-  int lines;
-  int specialPercent;  // share of lines with a special weight
-  bool chainOfDiamonds;
-};
-
-std::string MakeGraph(std::mt19937_64& rng, const GraphShape& shape) {
-  std::string text;
-  auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<uint64_t>(n)); };
-  for (int k = 0; k < shape.lines; ++k) {
-    const int a = pick(shape.names);
-    // Self-loops and repeated lines come often enough to matter.
-    const int b = pick(8) == 0 ? a : pick(shape.names);
-    const char* w = pick(100) < shape.specialPercent
-                        ? kSpecialWeights[pick(std::size(kSpecialWeights))]
-                        : kTieWeights[pick(std::size(kTieWeights))];
-    std::string line;
-    line.append("n").append(std::to_string(a)).append(" n").append(std::to_string(b));
-    line.append(" ").append(w).append("\n");
-    text += line;
-    if (pick(10) == 0) text += line;
-  }
-  if (shape.chainOfDiamonds) {
-    // 70 diamonds of equal weights: path counts pass 2^31 and 2^53.
-    for (int d = 0; d < 70; ++d) {
-      const std::string k = std::to_string(d), next = std::to_string(d + 1);
-      for (const char* side : {"u", "v"}) {
-        text.append("d").append(k).append(" ").append(side).append(k).append(" 1\n");
-        text.append(side).append(k).append(" d").append(next).append(" 1\n");
-      }
-    }
-  }
-  return text;
-}
-
 struct ProgramCase {
   Deliverable which;
   std::vector<std::string> extraArgs;

@@ -96,21 +96,6 @@ bool MatchesOneOf(const std::string& text, const std::string& expected) {
   }
 }
 
-// A directory removed when the object goes.
-class TempDir {
- public:
-  TempDir() {
-    char name[] = "/tmp/pathsuite-dir-XXXXXX";
-    if (mkdtemp(name) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = name;
-  }
-  ~TempDir() { rmdir(path_.c_str()); }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
 struct InputCase {
   std::string label;
   std::string program;
