@@ -83,12 +83,12 @@ std::string ProgramNames() {
 
 std::string Runner_Usage(const std::string& name, RunnerKind kind) {
   const std::string pad(name.size(), ' ');
-  const std::string cluster = kind == RunnerKind::Cluster
-                                  ? "       " + pad + " [--block SOURCES] [--segment NODES]\n"
-                                  : "";
-  return "usage: " + name + " [--threads N] [--progress | --no-progress]\n       " + pad +
-         " [--checkpoint FILE [--checkpoint-every SECONDS]]\n" + cluster + "       " + pad +
-         " PROGRAM [ARGS...]\n       " + name + " --help | --version\n";
+  const std::string checkpoint = "[--checkpoint FILE [--checkpoint-every SECONDS]]";
+  const std::string tail = kind == RunnerKind::Cluster
+                               ? checkpoint + "\n       " + pad + " [--block SOURCES] [--segment NODES]"
+                               : checkpoint;
+  return "usage: " + name + " [--threads N] [--progress | --no-progress]\n       " + pad + " " +
+         tail + " PROGRAM [ARGS...]\n       " + name + " --help | --version\n";
 }
 
 RunnerOptions Runner_ReadOptions(const std::vector<std::string>& argv, RunnerKind kind) {
