@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "graph/ByteHash.h"
@@ -66,10 +67,18 @@ uint64_t HashOf(const char* data, size_t size) {
 
 // The whole file, or nothing when there is none.
 std::optional<std::vector<char>> ReadFile(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Not blocking: a FIFO or a device would otherwise hold the run at its
+  // start; only a regular file can be a checkpoint.
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     if (errno == ENOENT) return std::nullopt;
     Fail(path, SystemReason());
+  }
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    const bool directory = S_ISDIR(info.st_mode);
+    close(fd);
+    Fail(path, directory ? std::strerror(EISDIR) : "not a regular file");
   }
   std::vector<char> bytes;
   char block[1 << 16];

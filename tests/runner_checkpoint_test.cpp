@@ -238,6 +238,17 @@ TEST(Checkpoint, RefusedWhereNoFileCanBeMade) {
     SCOPED_TRACE("a directory");
     ExpectRefused(inDir, run, "Is a directory");
   }
+  {
+    // A FIFO would block an open for reading until a writer came.
+    SCOPED_TRACE("a FIFO");
+    const std::string fifo = dir.path() + "/fifo";
+    ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+    const ProcessResult r = RunProgram("pathsuite", JoinArgs({"--checkpoint", fifo}, run));
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("anybridge: checkpoint " + fifo + ": not a regular file\n", r.err);
+    EXPECT_EQ("", r.out);
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+  }
   const std::string missingDir = dir.path() + "/none/run.ckpt";
   for (const std::string& path : {missingDir, std::string("/proc/run.ckpt")}) {
     SCOPED_TRACE(path);
