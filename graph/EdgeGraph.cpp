@@ -18,6 +18,13 @@ EdgeGraph::~EdgeGraph() {
   for (List_Cell* head : heads) List_Delete(head);
 }
 
+void EdgeGraph_DropAdjacency(EdgeGraph& graph) {
+  for (List_Cell*& head : graph.heads) head = List_Delete(head);
+  graph.heads.clear();
+  graph.heads.shrink_to_fit();
+  graph.index.reset();
+}
+
 std::string_view EdgeGraph_Name(const EdgeGraph& graph, int32_t i) {
   if (i < 0 || i >= graph.nameCount) return {};
   const auto slot = static_cast<size_t>(i);

@@ -45,10 +45,15 @@ struct EdgeGraph {
 // Name of node i; the empty name for indices no name received.
 std::string_view EdgeGraph_Name(const EdgeGraph& graph, int32_t i);
 
+// Frees the adjacency lists and the name index, keeping the names: once a
+// run has its compressed copy of the graph, the lists (some 40 bytes a
+// cell) only take memory. Heads then read as empty.
+void EdgeGraph_DropAdjacency(EdgeGraph& graph);
+
 // Head of node i's adjacency list (most recent line first); empty beyond
 // the named indices.
 inline const List_Cell* EdgeGraph_Head(const EdgeGraph& graph, int32_t i) {
-  return i < graph.nameCount ? graph.heads[static_cast<size_t>(i)] : nullptr;
+  return static_cast<size_t>(i) < graph.heads.size() ? graph.heads[static_cast<size_t>(i)] : nullptr;
 }
 
 // Reads settings.inputPath line by line and builds the graph under the

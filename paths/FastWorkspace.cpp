@@ -18,12 +18,16 @@ void FastWorkspace_Init(FastWorkspace& ws, const FastGraph& graph) {
   ws.delta.assign(n, 0.0);
   ws.links.clear();
   ws.linkCount = 0;
-  ws.scanQueue.Init(graph.nodeCount);
   ws.order.clear();
   ws.touched.clear();
   ws.order.reserve(n);
-  ws.heap.Init(graph.nodeCount);
-  ws.radix.Init(graph.nodeCount);
+  // Each graph takes one selection policy, so only its queues get room.
+  if (graph.heapOrderSafe) {
+    ws.heap.Init(graph.nodeCount);
+    ws.radix.Init(graph.nodeCount);
+  } else {
+    ws.scanQueue.Init(graph.nodeCount);
+  }
 }
 
 void FastWorkspace_GrowLinks(FastWorkspace& ws, size_t more) {

@@ -98,9 +98,8 @@ class ScoreWatcher final : public OrderedRunWatcher {
 };
 
 // Folds sources run.sourcesDone .. nameCount-1 into run.scores.
-void ScoresByFastEngine(const EdgeGraph& graph, LengthRule rule, const RunOptions& options,
+void ScoresByFastEngine(const FastGraph& fast, const RunOptions& options,
                         const CheckpointIdentity& identity, ScoreRun& run) {
-  const FastGraph fast = FastGraph_Build(graph, rule);
   const FastRunShape shape = FastRun_Shape(FastRunKind::Scores, fast.nodeCount, options);
   const int32_t shift = shape.laneShift;
   // A slot holds every value of its task: one per reached node and source.
@@ -169,12 +168,14 @@ void Betweenness_WriteListing(const ScoreInput& input, const std::vector<double>
 void Betweenness_Run(RunSettings settings, const std::vector<std::string>& args,
                      std::ostream& out, const RunOptions& options) {
   const LengthRule rule = settings.lengthRule;
-  const ScoreInput input = Betweenness_Load(std::move(settings), args);
+  ScoreInput input = Betweenness_Load(std::move(settings), args);
   ScoreRun run = Betweenness_Resume(input, options);
   if (options.reference) {
     ScoresByReference(input.graph, rule, run.scores);
   } else {
-    ScoresByFastEngine(input.graph, rule, options, input.identity, run);
+    const FastGraph fast = FastGraph_Build(input.graph, rule);
+    EdgeGraph_DropAdjacency(input.graph);
+    ScoresByFastEngine(fast, options, input.identity, run);
   }
   Betweenness_WriteListing(input, run.scores, options, out);
 }

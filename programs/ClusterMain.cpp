@@ -40,6 +40,7 @@ int RunScores(const ClusterRank& self, const RunnerOptions& options, const RunOp
       input.emplace(Betweenness_Load(settings, options.args));
       start = Betweenness_Resume(*input, run);
       fast = FastGraph_Build(input->graph, settings.lengthRule);
+      EdgeGraph_DropAdjacency(input->graph);
     });
     if (Agree(status) != 0) return status;
   } else if (const int status = Agree(0); status != 0) {
@@ -67,6 +68,7 @@ int RunRows(const ClusterRank& self, const RunnerOptions& options, const RunOpti
       input.emplace(Pairs_Load(settings, options.args));
       range = input->range;
       if (range.first <= range.last) fast = FastGraph_Build(input->graph, settings.lengthRule);
+      EdgeGraph_DropAdjacency(input->graph);
     });
     if (Agree(status) != 0) return status;
   } else if (const int status = Agree(0); status != 0) {

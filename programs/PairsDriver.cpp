@@ -138,11 +138,13 @@ RowsInput Pairs_Load(RunSettings settings, const std::vector<std::string>& args)
 void Pairs_Run(RunSettings settings, const std::vector<std::string>& args, std::ostream& out,
                const RunOptions& options) {
   const LengthRule rule = settings.lengthRule;
-  const RowsInput input = Pairs_Load(std::move(settings), args);
+  RowsInput input = Pairs_Load(std::move(settings), args);
   if (options.reference) {
     RowsByReference(input.graph, input.range, rule, out);
     return;
   }
   if (input.range.first > input.range.last) return;
-  Pairs_WriteRows(input.graph, FastGraph_Build(input.graph, rule), input.range, options, out);
+  const FastGraph fast = FastGraph_Build(input.graph, rule);
+  EdgeGraph_DropAdjacency(input.graph);
+  Pairs_WriteRows(input.graph, fast, input.range, options, out);
 }
