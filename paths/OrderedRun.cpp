@@ -98,12 +98,13 @@ void OrderedRunCore::Finish(const Job& job) {
     const int64_t folded = *std::min_element(laneNext_.begin(), laneNext_.end());
     if (folded > foldedAll_) {
       foldedAll_ = folded;
-      if (watcher_ != nullptr && watcher_->Folded(folded) && pause_ < 0 && !persisting_) {
-        // No lane may have passed the boundary: it lies at the furthest
-        // lane, counting the folds under way.
-        pause_ = 0;
-        for (size_t k = 0; k < laneNext_.size(); ++k) {
-          pause_ = std::max(pause_, laneNext_[k] + laneBusy_[k]);
+      if (watcher_ != nullptr && watcher_->Folded(folded)) {
+        // A snapshot asked for while one is pending or being persisted is
+        // taken once that one is done.
+        if (pause_ < 0 && !persisting_) {
+          PauseLanes();
+        } else {
+          askedMeanwhile_ = true;
         }
       }
     }
@@ -111,10 +112,24 @@ void OrderedRunCore::Finish(const Job& job) {
   changed_.notify_all();
 }
 
+// No lane may have passed the boundary: it lies at the furthest lane,
+// counting the folds under way.
+void OrderedRunCore::PauseLanes() {
+  pause_ = 0;
+  for (size_t k = 0; k < laneNext_.size(); ++k) {
+    pause_ = std::max(pause_, laneNext_[k] + laneBusy_[k]);
+  }
+}
+
 void OrderedRunCore::Persist() {
   watcher_->Persist();
   std::lock_guard lock(mutex_);
   persisting_ = false;
+  if (askedMeanwhile_) {
+    askedMeanwhile_ = false;
+    PauseLanes();
+    changed_.notify_all();
+  }
 }
 
 void OrderedRunCore::Fail(std::exception_ptr failure) {

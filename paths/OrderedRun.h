@@ -89,6 +89,7 @@ class OrderedRunCore {
  private:
   bool FoldableLane(int32_t& lane) const;
   bool SnapshotDue() const;
+  void PauseLanes();
 
   std::mutex mutex_;
   std::condition_variable changed_;
@@ -109,6 +110,7 @@ class OrderedRunCore {
   int64_t pause_ = -1;              // lanes stop here for a snapshot, or -1
   bool snapshotting_ = false;
   bool persisting_ = false;
+  bool askedMeanwhile_ = false;     // a snapshot asked for while one was under way
   int32_t laneCursor_ = 0;          // where the search for a lane to fold starts
 };
 
