@@ -99,12 +99,12 @@ void OrderedRunCore::Finish(const Job& job) {
     if (folded > foldedAll_) {
       foldedAll_ = folded;
       if (watcher_ != nullptr && watcher_->Folded(folded)) {
-        // A snapshot asked for while one is pending or being persisted is
-        // taken once that one is done.
-        if (pause_ < 0 && !persisting_) {
-          PauseLanes();
-        } else {
+        // A pending snapshot answers the ask (its boundary is past n); one
+        // asked for while another is persisted is taken after it.
+        if (persisting_) {
           askedMeanwhile_ = true;
+        } else if (pause_ < 0) {
+          PauseLanes();
         }
       }
     }
