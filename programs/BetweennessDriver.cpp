@@ -13,11 +13,15 @@
 namespace {
 
 // Sources beyond the named indices reach nothing and add nothing, so only
-// named sources run; scores has one entry per name.
+// named sources run; scores has one entry per name. A source whose counts
+// overflowed is searched again with wide counts.
 void ScoresByReference(const EdgeGraph& graph, LengthRule rule, std::vector<double>& scores) {
   SourcePass pass;
   for (int32_t s = 0; s < graph.nameCount; ++s) {
     Path_Search(graph, graph.nameCount, s, SEARCH_PATHS, rule, pass);
+    if (Path_CountsOverflowed(pass)) {
+      Path_Search(graph, graph.nameCount, s, SEARCH_PATHS, rule, pass, COUNTS_WIDE);
+    }
     Path_Accumulate(pass, graph.nameCount, s, scores);
   }
 }
@@ -34,13 +38,21 @@ void ScoresByFastEngine(const EdgeGraph& graph, LengthRule rule, const EngineCho
   auto produce = [&](int64_t begin, int64_t end, FastWorkspace& ws, Contributions& out) {
     out.nodes.clear();
     out.values.clear();
+    auto append = [&](int32_t w, double value) {
+      out.nodes.push_back(w);
+      out.values.push_back(value);
+    };
     for (int64_t s = begin; s < end; ++s) {
       const auto source = static_cast<int32_t>(s);
+      const size_t before = out.nodes.size();
       Fast_Search(fast, source, SEARCH_PATHS, ws);
-      Fast_Accumulate(source, ws, [&](int32_t w, double value) {
-        out.nodes.push_back(w);
-        out.values.push_back(value);
-      });
+      if (Fast_Accumulate(source, ws, append)) continue;
+      // A count overflowed: this source's dependencies are void, and wide
+      // counts give them again.
+      out.nodes.resize(before);
+      out.values.resize(before);
+      Fast_Search(fast, source, SEARCH_PATHS, ws, COUNTS_WIDE);
+      Fast_Accumulate(source, ws, append);
     }
   };
   // Sources fold in ascending order, so every score sees the same additions
