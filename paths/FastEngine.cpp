@@ -5,11 +5,18 @@
 
 #include "paths/FastPolicies.h"
 
-void Fast_Search(const FastGraph& graph, int32_t s, SearchMode mode, FastWorkspace& ws) {
+void Fast_Search(const FastGraph& graph, int32_t s, SearchMode mode, FastWorkspace& ws,
+                 CountWidth counts) {
   assert(0 <= s && s < graph.nodeCount);
+  assert(mode == SEARCH_PATHS || counts == COUNTS_DOUBLE);
   FastWorkspace_Reset(ws);
+  ws.counts = counts;
   ws.state[s].dist = 0.0;
   ws.state[s].predHead = -1;
+  if (counts == COUNTS_WIDE) {
+    FastPolicy_ScanWide(graph, s, ws);
+    return;
+  }
   if (mode == SEARCH_PATHS) ws.state[s].sigma = 1.0;
   if (graph.heapOrderSafe) {
     FastPolicy_Frontier(graph, s, mode, ws);

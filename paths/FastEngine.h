@@ -9,25 +9,32 @@
 // that models the scan's own rule takes over.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
+#include "paths/FastCounts.h"
 #include "paths/FastGraph.h"
 #include "paths/FastWorkspace.h"
 #include "paths/OrderedMath.h"
 
-// One search from s. Path mode also counts paths and records predecessors.
-void Fast_Search(const FastGraph& graph, int32_t s, SearchMode mode, FastWorkspace& ws);
+// One search from s. Path mode also counts paths and records predecessors,
+// holding counts as counts says (COUNTS_WIDE: path mode only, always on the
+// scan policy).
+void Fast_Search(const FastGraph& graph, int32_t s, SearchMode mode, FastWorkspace& ws,
+                 CountWidth counts = COUNTS_DOUBLE);
 
-// Back-propagation after a path-mode Fast_Search from s. Calls
-// add(w, delta_w) once per settled node w other than s, in the reference's
-// pop order, with w's dependency as it stands when w is popped.
-template <class AddScore>
-void Fast_Accumulate(int32_t s, FastWorkspace& ws, AddScore&& add) {
+// The walk of Fast_Accumulate with counts held as Counts says. Returns the
+// largest count of a settled node, s included, with PlainCounts (0 with
+// WideCounts, which do not overflow).
+template <class Counts, class AddScore>
+double FastAccumulate_Walk(int32_t s, FastWorkspace& ws, AddScore&& add) {
   const NodeState* state = ws.state.data();
   double* delta = ws.delta.data();
   const PredLink* links = ws.links.data();
   const int32_t* order = ws.order.data();
+  double largest = 0.0;
   for (size_t i = ws.order.size(); i-- > 0;) {
     // The walk jumps through the graph: fetch the records of nodes a few
     // steps ahead, then, once those are in, their newest links.
@@ -38,15 +45,33 @@ void Fast_Accumulate(int32_t s, FastWorkspace& ws, AddScore&& add) {
       __builtin_prefetch(&delta[order[i - 8]]);
     }
     const int32_t w = order[i];
+    // Every predecessor is a settled node, so this sees every count read.
+    if constexpr (Counts::kCanOverflow) largest = std::max(largest, state[w].sigma);
     if (w == s) continue;
     // Newest predecessor first. delta[w] is re-read per link: w can be its
     // own predecessor.
     for (int32_t k = state[w].predHead; k >= 0; k = links[k].next) {
       const int32_t v = links[k].node;
-      delta[v] = ShareOrdered(delta[w], state[v].sigma, state[w].sigma, delta[v]);
+      delta[v] = ShareOfRatio(delta[w], Counts::Ratio(ws, v, w), delta[v]);
     }
     add(w, delta[w]);
   }
+  return largest;
+}
+
+// Back-propagation after a path-mode Fast_Search from s. Calls
+// add(w, delta_w) once per settled node w other than s, in the reference's
+// pop order, with w's dependency as it stands when w is popped. Returns
+// false when the search held plain counts and one of them overflowed to
+// infinity (the rule of Path_CountsOverflowed): what add was given is then
+// void, and s is to be searched again with COUNTS_WIDE.
+template <class AddScore>
+bool Fast_Accumulate(int32_t s, FastWorkspace& ws, AddScore&& add) {
+  if (ws.counts == COUNTS_WIDE) {
+    FastAccumulate_Walk<WideCounts>(s, ws, add);
+    return true;
+  }
+  return FastAccumulate_Walk<PlainCounts>(s, ws, add) != INFINITY;
 }
 
 // After a distance-mode Fast_Search from s: the settled nodes above s, in

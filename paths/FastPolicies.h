@@ -1,7 +1,7 @@
 // The fast engine's two selection policies; Fast_Search picks one per graph.
 // Each runs one search from s over a workspace that FastWorkspace_Reset has
-// cleared and in which s alone holds a distance (0) and, in path mode, a
-// count (1).
+// cleared and in which s alone holds a distance (0) and, in path mode with
+// plain counts, a count (1).
 #pragma once
 
 #include <cstdint>
@@ -16,3 +16,7 @@ void FastPolicy_Frontier(const FastGraph& graph, int32_t s, SearchMode mode, Fas
 // Any lengths: follows the reference scan's selection rule exactly, NaN and
 // the UNREACHED mark included.
 void FastPolicy_Scan(const FastGraph& graph, int32_t s, SearchMode mode, FastWorkspace& ws);
+
+// A path-mode scan-policy search with wide counts, for any lengths; gives s
+// its count (1) itself.
+void FastPolicy_ScanWide(const FastGraph& graph, int32_t s, FastWorkspace& ws);

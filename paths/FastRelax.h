@@ -9,34 +9,38 @@
 // The variants must stay in step: each applies an improvement through
 // TakeImproved and a tie through RecordTie, and only the way they decide
 // differs. A change to what an improvement or a tie does belongs in those
-// two helpers.
+// two helpers. Counts (FastCounts.h) says how path counts are held; only
+// RelaxCells, the scan policy's, is used with wide counts.
 #pragma once
 
 #include <algorithm>
 #include <bit>
 #include <cstdint>
 
+#include "paths/FastCounts.h"
 #include "paths/FastWorkspace.h"
 #include "paths/OrderedMath.h"
 
-// Improved: v takes the shorter distance x and, in path mode, starts over
-// with no predecessors and a count of 0 (the tie test that follows adds the
-// new predecessor).
-template <bool kPaths>
-inline void TakeImproved(NodeState& sv, double x) {
+// Improved: v (record sv) takes the shorter distance x and, in path mode,
+// starts over with no predecessors and a count of 0 (the tie test that
+// follows adds the new predecessor).
+template <bool kPaths, class Counts = PlainCounts>
+inline void TakeImproved(FastWorkspace& ws, NodeState& sv, int32_t v, double x) {
   sv.dist = x;
   if constexpr (kPaths) {
     sv.predHead = -1;
-    sv.sigma = 0.0;
+    Counts::Clear(ws, sv, v);
   }
 }
 
 // Tied: u becomes v's newest predecessor and u's count joins v's.
-inline void RecordTie(FastWorkspace& ws, NodeState& sv, int32_t u, double sigmaU) {
+template <class Counts = PlainCounts>
+inline void RecordTie(FastWorkspace& ws, NodeState& sv, int32_t v, int32_t u,
+                      typename Counts::Count sigmaU) {
   const auto link = static_cast<int32_t>(ws.linkCount++);
   ws.links[static_cast<size_t>(link)] = PredLink{u, sv.predHead};
   sv.predHead = link;
-  sv.sigma = sv.sigma + sigmaU;
+  Counts::Add(ws, sv, v, sigmaU);
 }
 
 // Relaxes every cell of u in list order, exactly as the reference does.
@@ -44,14 +48,14 @@ inline void RecordTie(FastWorkspace& ws, NodeState& sv, int32_t u, double sigmaU
 // change through a self-loop of u, so they are kept in registers and re-read
 // after each self-loop cell. onReached(v, x, wasUnreached) keeps the
 // selection structure in step.
-template <bool kPaths, class OnReached>
+template <bool kPaths, class Counts = PlainCounts, class OnReached>
 inline void RelaxCells(const FastGraph& graph, int32_t u, FastWorkspace& ws,
                        OnReached&& onReached) {
   NodeState* state = ws.state.data();
   const double unreached = ws.unreached;
   const NodeState& su = state[u];
   double du = su.dist;
-  double sigmaU = su.sigma;
+  typename Counts::Count sigmaU = Counts::Get(ws, su, u);
   const FastCell* cell = graph.cells.data() + su.cellBase;
   const FastCell* const end = cell + su.cellCount;
   for (; cell != end; ++cell) {
@@ -61,21 +65,23 @@ inline void RelaxCells(const FastGraph& graph, int32_t u, FastWorkspace& ws,
     const double x = AddOrdered(du, length);
     if (sv.dist > x || sv.dist == unreached) {
       const bool wasUnreached = sv.dist == unreached;
-      TakeImproved<kPaths>(sv, x);
+      TakeImproved<kPaths, Counts>(ws, sv, v, x);
       onReached(v, x, wasUnreached);
     }
     if (v == u) {
       // The tie test recomputes the candidate from u's distance as it now
       // stands, which this very cell may have lowered.
       if constexpr (kPaths) {
-        if (AddOrdered(su.dist, length) == sv.dist) RecordTie(ws, sv, u, su.sigma);
+        if (AddOrdered(su.dist, length) == sv.dist) {
+          RecordTie<Counts>(ws, sv, v, u, Counts::Get(ws, su, u));
+        }
       }
       du = su.dist;
-      sigmaU = su.sigma;
+      sigmaU = Counts::Get(ws, su, u);
       continue;
     }
     if constexpr (kPaths) {
-      if (x == sv.dist) RecordTie(ws, sv, u, sigmaU);
+      if (x == sv.dist) RecordTie<Counts>(ws, sv, v, u, sigmaU);
     }
   }
 }
@@ -99,12 +105,12 @@ inline void RelaxMonotone(const FastGraph& graph, int32_t u, FastWorkspace& ws, 
     const uint64_t xBits = std::bit_cast<uint64_t>(x);
     uint64_t vBits = std::bit_cast<uint64_t>(sv.dist);
     if (vBits > xBits) {
-      TakeImproved<kPaths>(sv, x);
+      TakeImproved<kPaths>(ws, sv, v, x);
       vBits = xBits;
       queue.Push(x, v);
     }
     if constexpr (kPaths) {
-      if (vBits == xBits) RecordTie(ws, sv, u, sigmaU);
+      if (vBits == xBits) RecordTie(ws, sv, v, u, sigmaU);
     }
   }
 }
@@ -136,10 +142,10 @@ inline void RelaxDistinct(const FastGraph& graph, int32_t u, FastWorkspace& ws, 
       NodeState& sv = state[cell.target];
       if (!kPaths || ((better >> k) & 1) != 0) {
         const double x = du + cell.length;
-        TakeImproved<kPaths>(sv, x);
+        TakeImproved<kPaths>(ws, sv, cell.target, x);
         queue.Push(x, cell.target);
       }
-      if constexpr (kPaths) RecordTie(ws, sv, u, sigmaU);
+      if constexpr (kPaths) RecordTie(ws, sv, cell.target, u, sigmaU);
     }
     cells += count;
     remaining -= count;

@@ -16,6 +16,8 @@ void FastWorkspace_Init(FastWorkspace& ws, const FastGraph& graph) {
     ws.state[v].cellShape = graph.cellShape[v];
   }
   ws.delta.assign(n, 0.0);
+  ws.counts = COUNTS_DOUBLE;
+  ws.sigmaExponent.clear();
   ws.links.clear();
   ws.linkCount = 0;
   ws.order.clear();

@@ -61,6 +61,12 @@ struct FastWorkspace {
   int32_t heapLimit = kDefaultHeapLimit;
   ScanQueue scanQueue;            // selection otherwise
   std::vector<int32_t> rows;     // scratch for distance rows
+  // How the last search held its counts. COUNTS_WIDE: NodeState::sigma holds
+  // the mantissas, sigmaExponent the exponents (sized by the first such
+  // search; a node's entry is set when the search first reaches it). Last,
+  // so that the fields above keep their offsets in the hot loops.
+  CountWidth counts = COUNTS_DOUBLE;
+  std::vector<int64_t> sigmaExponent;
 };
 
 // Sizes a workspace for graph; every node starts untouched. Throws

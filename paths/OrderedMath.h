@@ -17,8 +17,13 @@ inline double AddOrdered(double a, double b) { return PickNaN(a + b, a, b); }
 inline double MulOrdered(double a, double b) { return PickNaN(a * b, a, b); }
 inline double DivOrdered(double a, double b) { return PickNaN(a / b, a, b); }
 
-// The dependency share ((1 + delta[w]) * (sigma[v] / sigma[w])) + delta[v],
-// each operation in that order.
+// The dependency share ((1 + delta[w]) * ratio) + delta[v], ratio being
+// sigma[v] / sigma[w], each operation in that order.
+inline double ShareOfRatio(double deltaW, double ratio, double deltaV) {
+  return AddOrdered(MulOrdered(AddOrdered(1.0, deltaW), ratio), deltaV);
+}
+
+// The share with the ratio of plain double counts.
 inline double ShareOrdered(double deltaW, double sigmaV, double sigmaW, double deltaV) {
-  return AddOrdered(MulOrdered(AddOrdered(1.0, deltaW), DivOrdered(sigmaV, sigmaW)), deltaV);
+  return ShareOfRatio(deltaW, DivOrdered(sigmaV, sigmaW), deltaV);
 }

@@ -10,7 +10,12 @@ void Path_Accumulate(SourcePass& pass, int32_t range, int32_t s, std::vector<dou
     if (w != s) {
       for (const List_Cell* cell = pass.preds[w]; cell != nullptr; cell = cell->next) {
         const int32_t v = cell->node;
-        delta[v] = ShareOrdered(delta[w], sigma[v], sigma[w], delta[v]);
+        if (pass.counts == COUNTS_DOUBLE) {
+          delta[v] = ShareOrdered(delta[w], sigma[v], sigma[w], delta[v]);
+        } else {
+          const double ratio = WideCount_Ratio(Path_WideCount(pass, v), Path_WideCount(pass, w));
+          delta[v] = ShareOfRatio(delta[w], ratio, delta[v]);
+        }
       }
       scores[w] = AddOrdered(delta[w], scores[w]);
     }

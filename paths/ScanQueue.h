@@ -24,6 +24,9 @@ class ScanQueue {
     heap_.clear();
   }
 
+  // The node count Init sized the queue for; 0 before any.
+  int32_t Bound() const { return static_cast<int32_t>(position_.size()); }
+
   // An unsettled node's distance changed to now; it was a candidate unless
   // its distance was UNREACHED.
   void Update(int32_t v, bool wasCandidate, double now) {

@@ -6,6 +6,12 @@
 // mode computes distances only.
 enum SearchMode { SEARCH_PATHS, SEARCH_DISTANCES };
 
+// How path mode holds its counts. COUNTS_DOUBLE: plain doubles, which turn
+// infinite past the largest double. COUNTS_WIDE: a double mantissa and a
+// separate exponent (WideCount.h), slower, for a source whose plain counts
+// overflowed; the two give the same bits wherever plain ones do not overflow.
+enum CountWidth { COUNTS_DOUBLE, COUNTS_WIDE };
+
 // LENGTH_STORED: a cell's length is its weight as read. LENGTH_RECIPROCAL:
 // 1/(1+w), so that a heavier edge is shorter.
 enum LengthRule { LENGTH_STORED, LENGTH_RECIPROCAL };

@@ -19,11 +19,15 @@
 namespace {
 
 // Sources beyond the named indices reach nothing and add nothing, so only
-// named sources run; scores has one entry per name.
+// named sources run; scores has one entry per name. A source whose counts
+// overflowed is searched again with wide counts.
 void ScoresByReference(const EdgeGraph& graph, LengthRule rule, std::vector<double>& scores) {
   SourcePass pass;
   for (int32_t s = 0; s < graph.nameCount; ++s) {
     Path_Search(graph, graph.nameCount, s, SEARCH_PATHS, rule, pass);
+    if (Path_CountsOverflowed(pass)) {
+      Path_Search(graph, graph.nameCount, s, SEARCH_PATHS, rule, pass, COUNTS_WIDE);
+    }
     Path_Accumulate(pass, graph.nameCount, s, scores);
   }
 }

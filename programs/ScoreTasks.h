@@ -40,33 +40,47 @@ inline void ScoreTasks_Clear(Contributions& out) {
   for (LaneValues& lane : out) lane.size = 0;
 }
 
+// Appends the dependencies of source s to out, lane by lane, in the
+// reference's pop order; false, with out as it may be part-way, when a path
+// count overflowed the double and the values are void.
+inline bool AddSource(const FastGraph& fast, int32_t s, FastWorkspace& ws, int32_t shift,
+                      Contributions& out, CountWidth counts) {
+  Fast_Search(fast, s, SEARCH_PATHS, ws, counts);
+  if (out.size() == 1) {
+    // One lane, the common case: its ends stay in registers.
+    LaneValues& lane = out[0];
+    int32_t* nodes = lane.nodes.get();
+    double* values = lane.values.get();
+    size_t n = lane.size;
+    const bool exact = Fast_Accumulate(s, ws, [&](int32_t w, double value) {
+      nodes[n] = w;
+      values[n] = value;
+      ++n;
+    });
+    lane.size = n;
+    return exact;
+  }
+  return Fast_Accumulate(s, ws, [&](int32_t w, double value) {
+    LaneValues& lane = out[static_cast<size_t>(w >> shift)];
+    lane.nodes[lane.size] = w;
+    lane.values[lane.size] = value;
+    ++lane.size;
+  });
+}
+
 // Appends the dependencies of sources [begin, end) to out, lane by lane,
-// each source's in the reference's pop order.
+// each source's in the reference's pop order. A source whose counts
+// overflow the double is counted again with wide counts, its void values
+// dropped first.
 inline void ScoreTasks_AddSources(const FastGraph& fast, int64_t begin, int64_t end,
                                   FastWorkspace& ws, int32_t shift, Contributions& out) {
+  std::vector<size_t> marks(out.size());
   for (int64_t s = begin; s < end; ++s) {
     const auto source = static_cast<int32_t>(s);
-    Fast_Search(fast, source, SEARCH_PATHS, ws);
-    if (out.size() == 1) {
-      // One lane, the common case: its ends stay in registers.
-      LaneValues& lane = out[0];
-      int32_t* nodes = lane.nodes.get();
-      double* values = lane.values.get();
-      size_t n = lane.size;
-      Fast_Accumulate(source, ws, [&](int32_t w, double value) {
-        nodes[n] = w;
-        values[n] = value;
-        ++n;
-      });
-      lane.size = n;
-      continue;
-    }
-    Fast_Accumulate(source, ws, [&](int32_t w, double value) {
-      LaneValues& lane = out[static_cast<size_t>(w >> shift)];
-      lane.nodes[lane.size] = w;
-      lane.values[lane.size] = value;
-      ++lane.size;
-    });
+    for (size_t l = 0; l < out.size(); ++l) marks[l] = out[l].size;
+    if (AddSource(fast, source, ws, shift, out, COUNTS_DOUBLE)) continue;
+    for (size_t l = 0; l < out.size(); ++l) out[l].size = marks[l];
+    AddSource(fast, source, ws, shift, out, COUNTS_WIDE);
   }
 }
 

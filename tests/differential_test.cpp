@@ -6,6 +6,8 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "graph/EdgeGraph.h"
 #include "paths/FastEngine.h"
@@ -48,13 +50,63 @@ void ExpectSameEverywhere(const std::string& graph, const std::string& label) {
 
 bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
+using Shares = std::vector<std::pair<int32_t, double>>;
+
+// What Fast_Accumulate hands out for the last search of ws, and whether its
+// counts were exact.
+bool FastShares(int32_t s, FastWorkspace& ws, Shares& shares) {
+  shares.clear();
+  return Fast_Accumulate(s, ws, [&](int32_t w, double value) { shares.emplace_back(w, value); });
+}
+
+void ExpectSameShares(const Shares& expected, const Shares& actual, const std::string& at) {
+  ASSERT_EQ(expected.size(), actual.size()) << at;
+  for (size_t k = 0; k < expected.size(); ++k) {
+    ASSERT_EQ(expected[k].first, actual[k].first) << at << " share " << k;
+    ASSERT_TRUE(SameBits(expected[k].second, actual[k].second)) << at << " share " << k;
+  }
+}
+
+// Both engines from s with wide counts: the same settle order and the same
+// bits in every distance, mantissa and exponent; and, where plain counts
+// (plain, from the reference) did not overflow, the bits of those counts.
+void ExpectSameWideSearch(const EdgeGraph& graph, const FastGraph& fast, int32_t s,
+                          LengthRule rule, const SourcePass& plain, SourcePass& wide,
+                          FastWorkspace& ws, const std::string& at) {
+  const int32_t n = graph.nameCount;
+  Path_Search(graph, n, s, SEARCH_PATHS, rule, wide, COUNTS_WIDE);
+  Fast_Search(fast, s, SEARCH_PATHS, ws, COUNTS_WIDE);
+  std::vector<int32_t> referenceOrder;
+  for (const Stack_Cell* c = wide.stack; c != nullptr; c = c->next) {
+    referenceOrder.push_back(c->node);
+  }
+  ASSERT_EQ(referenceOrder, std::vector<int32_t>(ws.order.rbegin(), ws.order.rend())) << at;
+  const bool overflowed = Path_CountsOverflowed(plain);
+  for (int32_t v = 0; v < n; ++v) {
+    const NodeState& st = ws.state[static_cast<size_t>(v)];
+    ASSERT_EQ(wide.settled[v] != 0, st.phase == kSettled) << at << " node " << v;
+    if (wide.settled[v] == 0) continue;
+    ASSERT_TRUE(SameBits(wide.dist[v], st.dist)) << at << " node " << v;
+    const WideCount count = Path_WideCount(wide, v);
+    ASSERT_TRUE(SameBits(count.mantissa, st.sigma)) << at << " node " << v;
+    ASSERT_EQ(count.exponent, ws.sigmaExponent[static_cast<size_t>(v)]) << at << " node " << v;
+    if (overflowed) continue;
+    const WideCount asPlain = WideCount_Of(plain.sigma[v]);
+    ASSERT_TRUE(SameBits(asPlain.mantissa, count.mantissa)) << at << " node " << v;
+    ASSERT_EQ(asPlain.exponent, count.exponent) << at << " node " << v;
+  }
+}
+
 // Below the six printed decimals: every distance, count, dependency and score
 // of the fast engine must carry the reference's exact bits, and nodes must
 // settle in the same order, with and without path counting. Each source is
 // searched with the default heap limit, with the radix queue from the start,
-// and with a move from heap to radix queue early in the search.
+// and with a move from heap to radix queue early in the search, and again
+// with wide counts. Scores follow the drivers' rule: a source whose plain
+// counts overflowed counts with wide ones, in both engines alike; their
+// number is added to *overflowedSources when given.
 void ExpectSameBitsInEngines(const std::string& text, Deliverable which, LengthRule rule,
-                             const std::string& label) {
+                             const std::string& label, int* overflowedSources = nullptr) {
   TempFile file(text);
   RunSettings settings = SettingsWithPath(which, file.path());
   settings.nodeCapacity = 100000;
@@ -67,7 +119,10 @@ void ExpectSameBitsInEngines(const std::string& text, Deliverable which, LengthR
     FastWorkspace_Init(workspaces[k], fast);
     workspaces[k].heapLimit = heapLimits[k];
   }
+  FastWorkspace wideWs;
+  FastWorkspace_Init(wideWs, fast);
   SourcePass pass;
+  SourcePass widePass;
   std::vector<double> referenceScores(static_cast<size_t>(n), 0.0);
   std::vector<std::vector<double>> fastScores(workspaces.size(),
                                               std::vector<double>(static_cast<size_t>(n), 0.0));
@@ -103,13 +158,33 @@ void ExpectSameBitsInEngines(const std::string& text, Deliverable which, LengthR
         }
       }
     }
-    Path_Accumulate(pass, n, s, referenceScores);
+    const std::string wideAt = label + " wide counts source " + std::to_string(s);
+    ExpectSameWideSearch(graph, fast, s, rule, pass, widePass, wideWs, wideAt);
+    if (testing::Test::HasFatalFailure()) return;
+    Shares wideShares;
+    ASSERT_TRUE(FastShares(s, wideWs, wideShares)) << wideAt;
+
+    const bool overflowed = Path_CountsOverflowed(pass);
+    if (overflowed && overflowedSources != nullptr) ++*overflowedSources;
+    Path_Accumulate(overflowed ? widePass : pass, n, s, referenceScores);
     for (size_t k = 0; k < workspaces.size(); ++k) {
+      FastWorkspace& ws = workspaces[k];
+      Shares shares;
+      const bool exact = FastShares(s, ws, shares);
+      ASSERT_EQ(!overflowed, exact) << where(k, s);
+      if (!exact) {
+        // As the driver does: the same workspace searches again, wide.
+        Fast_Search(fast, s, SEARCH_PATHS, ws, COUNTS_WIDE);
+        ASSERT_TRUE(FastShares(s, ws, shares)) << where(k, s);
+      }
+      // Plain counts, where exact, give the very shares wide ones give.
+      ExpectSameShares(wideShares, shares, where(k, s) + " shares");
+      if (testing::Test::HasFatalFailure()) return;
       std::vector<double>& scores = fastScores[k];
-      Fast_Accumulate(s, workspaces[k], [&](int32_t w, double value) {
+      for (const auto& [w, value] : shares) {
         double& score = scores[static_cast<size_t>(w)];
         score = AddOrdered(value, score);
-      });
+      }
       for (int32_t v = 0; v < n; ++v) {
         const auto at = static_cast<size_t>(v);
         ASSERT_TRUE(SameBits(referenceScores[at], scores[at])) << where(k, s) << " node " << v;
@@ -187,6 +262,67 @@ TEST(Differential, PathCountsPastTwoToThe31And53) {
   for (int round = 0; round < 3; ++round) {
     const GraphShape shape{10, 15, round == 2 ? 20 : 0, true};
     ExpectSameEverywhere(MakeGraph(rng, shape), "diamonds " + std::to_string(round));
+  }
+}
+
+// A chain c0 .. c180 of 56 to 90 identical lines per hop, with a two-line
+// detour beside every seventh pair of hops, after graph: more shortest paths
+// from end to end than the largest double holds (56^180 > 2^1045), and
+// counts that round past 2^53. Joined to graph at c0; given a weight, c90
+// also has a pendant p, self-looped, at that weight, which cannot shorten
+// the chain but can, at a negative or NaN length, move or void c90's
+// distance and count after c90 has settled.
+std::string WithOverflowingChain(std::mt19937_64& rng, std::string graph,
+                                 const char* pendantWeight) {
+  auto node = [](const char* prefix, int i) { return prefix + std::to_string(i); };
+  for (int i = 0; i < 180; ++i) {
+    const std::string line = node("c", i) + " " + node("c", i + 1) + " 1\n";
+    for (int copies = 56 + static_cast<int>(rng() % 35); copies > 0; --copies) graph += line;
+    if (i % 7 == 0 && i + 2 <= 180) {
+      graph += node("c", i) + " " + node("e", i) + " 1\n";
+      graph += node("e", i) + " " + node("c", i + 2) + " 1\n";
+    }
+  }
+  graph += "n0 c0 1\n";
+  if (pendantWeight != nullptr) {
+    graph.append("c90 p ").append(pendantWeight).append("\np p ").append(pendantWeight);
+    graph.append("\n");
+  }
+  return graph;
+}
+
+// The bits of both engines, plain and wide, under each length rule, and then
+// the betweenness drivers, whose fast engine redoes the overflowing sources
+// of a task after others of the same task, on several threads.
+TEST(Differential, CountsPastTheLargestDoubleAmongTiesAndSpecialWeights) {
+  std::mt19937_64 rng(1024);
+  struct Round {
+    int specialPercent;
+    const char* pendantWeight;
+    LengthRule rule;
+  };
+  const Round rounds[] = {{0, nullptr, LENGTH_RECIPROCAL},
+                          {30, "-1", LENGTH_STORED},
+                          {40, "nan", LENGTH_RECIPROCAL},
+                          {20, "0", LENGTH_STORED}};
+  for (const Round& round : rounds) {
+    const GraphShape shape{1 + static_cast<int>(rng() % 30), static_cast<int>(rng() % 90),
+                           round.specialPercent, false};
+    const std::string text = WithOverflowingChain(rng, MakeGraph(rng, shape), round.pendantWeight);
+    const std::string label = std::string("chain, special ") +
+                              std::to_string(round.specialPercent) + "%, pendant " +
+                              (round.pendantWeight != nullptr ? round.pendantWeight : "none");
+    int overflowed = 0;
+    ExpectSameBitsInEngines(text, Deliverable::Anybridge, round.rule, label, &overflowed);
+    // Else wide counts would only have been checked where plain ones are exact.
+    EXPECT_GT(overflowed, 0) << label;
+    const std::string expected =
+        RunOnText(Deliverable::Anybridge, text, "100000", {}, RunOptions{true, 1, {}});
+    for (const RunOptions engine : {RunOptions{false, 1, {}}, RunOptions{false, 2, {}},
+                                      RunOptions{false, 7, 0}}) {
+      EXPECT_EQ(expected, RunOnText(Deliverable::Anybridge, text, "100000", {}, engine))
+          << label << ", threads " << engine.threads;
+    }
   }
 }
 
