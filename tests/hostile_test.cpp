@@ -273,17 +273,6 @@ TEST(Hostile, FullStandardOutput) {
 
 // Under the address sanitizer a process reserves terabytes of address space
 // for its shadow memory, so no virtual memory limit lets it start.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
 
 TEST(Hostile, MemoryExhaustedWhileLoading) {
   if (kSanitized) GTEST_SKIP() << "virtual memory limits do not apply under the address sanitizer";

@@ -76,9 +76,13 @@ struct CountCase {
   std::string expected;
 };
 
-std::vector<CountCase> CountCases() {
+// longChains: the chain of 1100 diamonds too, 3301 nodes, which the
+// reference's quadratic scan takes a minute over (several under the
+// sanitizers, where only the fast engine runs it).
+std::vector<CountCase> CountCases(bool longChains) {
   std::vector<CountCase> cases;
   for (const int k : {1, 2, 31, 33, 54, 60, 1100}) {
+    if (k == 1100 && !longChains) continue;
     cases.push_back({std::to_string(k) + " diamonds", Chain(k), ExpectedScores(k)});
   }
   for (const int n : {103, 110}) {
@@ -88,8 +92,8 @@ std::vector<CountCase> CountCases() {
   return cases;
 }
 
-void ExpectScores(const RunOptions& engine) {
-  for (const CountCase& c : CountCases()) {
+void ExpectScores(const RunOptions& engine, bool longChains = true) {
+  for (const CountCase& c : CountCases(longChains)) {
     EXPECT_EQ(c.expected, RunOnText(Deliverable::Anybridge, c.graph, "10000", {}, engine))
         << c.label << ", reference " << engine.reference << ", threads " << engine.threads;
   }
@@ -103,7 +107,7 @@ TEST(PathCounts, PastTwoToThe31And53AndTheLargestDoubleInTheFastEngine) {
 // Apart, so that the reference's slow pass over 3301 nodes (tens of seconds)
 // can run beside other tests.
 TEST(PathCounts, PastTwoToThe31And53AndTheLargestDoubleInTheReference) {
-  ExpectScores(RunOptions{true, 1, {}});
+  ExpectScores(RunOptions{true, 1, {}}, !kSanitized);
 }
 
 }  // namespace
