@@ -309,3 +309,28 @@ TEST(Hostile, ThreadsThatCannotStartLeaveTheRunToFewer) {
 }
 
 }  // namespace
+
+namespace {
+
+// A memory limit that one thread's run fits in never fails a run with more
+// threads asked for: the threads that do not fit stay out. 300000 names
+// take some 40 MB with one thread and over 300 MB with sixteen; the limit
+// is 100 MB of address space.
+TEST(Hostile, MoreThreadsThanTheMemoryLimitHoldsUseFewer) {
+  if (kSanitized) GTEST_SKIP() << "virtual memory limits do not apply under the address sanitizer";
+  const TempFile input(SeparateEdges(150000));
+  const std::string scores = SeparateEdgesScores(150000);
+  const std::string rows = SeparateEdgesRows(150000);
+  for (const std::string program : {"anybridge", "anypairs"}) {
+    for (const std::string threads : {"1", "16"}) {
+      SCOPED_TRACE(program + " on " + threads + " threads");
+      const ProcessResult r = RunProgramLimited(
+          "pathsuite", {"--threads", threads, program, input.path(), "x", "300000"}, 100 * 1024);
+      EXPECT_EQ(0, r.status);
+      EXPECT_EQ("", r.err);
+      EXPECT_TRUE((program == "anybridge" ? scores : rows) == r.out) << "not the listing";
+    }
+  }
+}
+
+}  // namespace
