@@ -20,7 +20,8 @@ cd "$root"
 sources=()
 for f in containers/*.cpp graph/*.cpp paths/*.cpp programs/*.cpp; do
   case "$(basename "$f" .cpp)" in
-    anybridge|plusbridge|betweenness|linkbridge|spanpairs|anypairs) ;;
+    # Entry files bring their own main; the cluster front end needs MPI.
+    anybridge|plusbridge|betweenness|linkbridge|spanpairs|anypairs|pathsuite|pathsuite_mpi|Cluster*) ;;
     *) sources+=("$f") ;;
   esac
 done

@@ -122,7 +122,8 @@ class RadixQueue {
       if (!isCurrent(e.node, e.key)) continue;
       fetchAhead(e.node);
       bucket[live++] = e;
-      smallest = std::min(smallest, e.key);
+      const uint64_t key = e.key;  // a copy: packed members take no reference
+      if (key < smallest) smallest = key;
     }
     if (live > 0) {
       last_ = smallest;
