@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer target with clang 14:  fuzz/build.sh [BUILD_DIR]
 # (default: build-fuzz at the repository root). The library sources are
-# compiled directly, so the CMake project needs no option for it; the six
-# program entry files are left out because libFuzzer brings its own main.
+# compiled directly, so the CMake project needs no option for it; the
+# entry files of the programs and the runners are left out because libFuzzer
+# brings its own main, and so is the cluster front end, which needs MPI.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 out="${1:-$root/build-fuzz}"
@@ -21,6 +22,7 @@ sources=()
 for f in containers/*.cpp graph/*.cpp paths/*.cpp programs/*.cpp; do
   case "$(basename "$f" .cpp)" in
     anybridge|plusbridge|betweenness|linkbridge|spanpairs|anypairs) ;;
+    pathsuite|pathsuite_mpi|Cluster*) ;;
     *) sources+=("$f") ;;
   esac
 done
