@@ -45,7 +45,8 @@ void Cluster_Broadcast(std::vector<T>& values) {
 void Cluster_BroadcastGraph(EdgeGraph& names, FastGraph& fast);
 
 // Ends the whole job at once with status: a rank that fails mid-run cannot
-// leave the others waiting for it.
+// leave the others waiting for it. A job of one rank ends as the programs
+// do, with no word from MPI.
 [[noreturn]] void Cluster_Abort(int status);
 
 // Waits for a request, sleeping between tests so that a rank's waiting

@@ -226,7 +226,9 @@ void ClusterScores_Run(const ClusterRank& self, const RunnerOptions& options,
   for (int64_t b = r; b < count; b += P) mine.push_back(b);
   std::vector<MPI_Request> sends(static_cast<size_t>(seg.count), MPI_REQUEST_NULL);
   if (!mine.empty()) {
-    const int64_t size = blocks.block;
+    // Room for the largest block dealt, which a --block above the sources
+    // left exceeds.
+    const int64_t size = std::min(blocks.block, blocks.end - blocks.first);
     std::vector<Contributions> results[2];
     for (auto& buffer : results) {
       for (int64_t k = 0; k < size; ++k) buffer.push_back(ScoreTasks_NewResult(seg.count, seg.shift, n, 1));

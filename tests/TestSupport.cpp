@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -51,6 +52,19 @@ std::string ReadFileBytes(const std::string& path) {
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+int64_t SavedSources(const std::string& path) {
+  // The header keeps them after the magic (16), the version (4), the
+  // program name (16) and four 8-byte fields.
+  constexpr size_t kSourcesDoneAt = 16 + 4 + 16 + 8 * 4;
+  const std::string bytes = ReadFileBytes(path);
+  if (bytes.size() < kSourcesDoneAt + 8 || bytes.compare(0, 14, "PATHSUITE-CKPT") != 0) {
+    return -1;
+  }
+  int64_t done = 0;
+  std::memcpy(&done, bytes.data() + kSourcesDoneAt, sizeof done);
+  return done;
 }
 
 std::set<std::string> DirectoryNames(const std::string& dir) {
@@ -149,6 +163,10 @@ std::string RunOnText(Deliverable which, std::string_view text, const std::strin
   return out.str();
 }
 
+std::string ProgramPath(const std::string& program) {
+  return program.rfind('/', 0) == 0 ? program : std::string(PROGRAM_DIR) + "/" + program;
+}
+
 namespace {
 
 std::string Quote(const std::string& s) {
@@ -168,7 +186,7 @@ ProcessResult RunCommand(const std::string& limits, const std::string& program,
                          const std::vector<std::string>& args, const std::string& stdoutPath) {
   TempFile out("");
   TempFile err("");
-  std::string command = limits + "exec " + Quote(std::string(PROGRAM_DIR) + "/" + program);
+  std::string command = limits + "exec " + Quote(ProgramPath(program));
   for (const auto& a : args) command += " " + Quote(a);
   command += " >" + Quote(stdoutPath.empty() ? out.path() : stdoutPath) + " 2>" + Quote(err.path()) +
              " </dev/null";
@@ -197,7 +215,7 @@ ProcessResult RunProgramLimited(const std::string& program, const std::vector<st
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args,
                            int outFd, int errFd) {
-  const std::string path = std::string(PROGRAM_DIR) + "/" + program;
+  const std::string path = ProgramPath(program);
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(path.c_str()));
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));

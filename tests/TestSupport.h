@@ -45,6 +45,10 @@ class TempDir {
 // The bytes of a file; empty when it cannot be read.
 std::string ReadFileBytes(const std::string& path);
 
+// The sources done that the checkpoint at path records, or -1 while there
+// is none there.
+int64_t SavedSources(const std::string& path);
+
 // The names in a directory.
 std::set<std::string> DirectoryNames(const std::string& dir);
 
@@ -86,7 +90,11 @@ std::string RunOnText(Deliverable which, std::string_view text, const std::strin
 // Settings of a deliverable whose dataset path points at path.
 RunSettings SettingsWithPath(Deliverable which, const std::string& path);
 
-// Runs an executable of the build with arguments; captures both streams.
+// Where an executable runs from: a name is one of the build's programs, an
+// absolute path any other (mpirun, say).
+std::string ProgramPath(const std::string& program);
+
+// Runs an executable (see ProgramPath) with arguments; captures both streams.
 struct ProcessResult {
   int status = -1;  // -1 when a signal ended it
   int signal = 0;
@@ -108,7 +116,7 @@ struct ChildEnd {
   int signal = 0;
 };
 
-// An executable of the build running as a child process: standard input
+// An executable (see ProgramPath) running as a child process: standard input
 // from /dev/null, standard output and error on the caller's descriptors
 // outFd and errFd. Killed and reaped when the object goes, if still running.
 class ChildProcess {
@@ -119,6 +127,7 @@ class ChildProcess {
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
+  pid_t pid() const { return pid_; }
   void Signal(int signal) const;
   // Waits, for at most `seconds`, until the process has a handler for
   // signal (Linux: its SigCgt mask). False if it never had one, or ended.

@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <csignal>
-#include <cstring>
 #include <fstream>
 #include <set>
 #include <string>
@@ -16,22 +15,6 @@
 #include "tests/TestSupport.h"
 
 namespace {
-
-// Where the header keeps the sources done: after the magic (16), the
-// version (4), the program name (16) and four 8-byte fields.
-constexpr size_t kSourcesDoneAt = 16 + 4 + 16 + 8 * 4;
-
-// The sources done that the checkpoint at path records, or -1 while there
-// is none.
-int64_t SavedSources(const std::string& path) {
-  const std::string bytes = ReadFileBytes(path);
-  if (bytes.size() < kSourcesDoneAt + 8 || bytes.compare(0, 14, "PATHSUITE-CKPT") != 0) {
-    return -1;
-  }
-  int64_t done = 0;
-  std::memcpy(&done, bytes.data() + kSourcesDoneAt, sizeof done);
-  return done;
-}
 
 const char* SignalName(int signal) { return signal == SIGINT ? "SIGINT" : "SIGTERM"; }
 
