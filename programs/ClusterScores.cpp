@@ -71,12 +71,28 @@ class BlockWorkers {
     changed_.notify_all();
   }
 
-  // Whether the block started last is done; rethrows a worker's failure.
-  bool Done() {
-    std::lock_guard lock(mutex_);
-    if (failure_) std::rethrow_exception(failure_);
-    return left_ == 0;
+  // Waits until the block started last is done; rethrows a worker's
+  // failure. Meanwhile calls idle(), which returns whether messages are on
+  // their way: then again within 50 microseconds, to move them on, or else
+  // every 10 milliseconds, to notice a stop. Asleep, not polling: ranks that
+  // share a machine's cores would lose their searches' time and caches to a
+  // thread that wakes many thousands of times a second.
+  template <class Idle>
+  void WaitDone(Idle&& idle) {
+    std::unique_lock lock(mutex_);
+    bool moving = true;
+    for (;;) {
+      if (failure_) std::rethrow_exception(failure_);
+      if (left_ == 0) return;
+      const auto nap = moving ? std::chrono::microseconds(50) : std::chrono::microseconds(10000);
+      if (finished_.wait_for(lock, nap) == std::cv_status::timeout) {
+        lock.unlock();
+        moving = idle();
+        lock.lock();
+      }
+    }
   }
+
 
  private:
   void Work(FastWorkspace& ws) {
@@ -94,10 +110,11 @@ class BlockWorkers {
         lock.lock();
         if (!failure_) failure_ = std::current_exception();
         left_ -= 1;
+        finished_.notify_one();
         continue;
       }
       lock.lock();
-      left_ -= 1;
+      if (--left_ == 0) finished_.notify_one();
     }
   }
 
@@ -106,7 +123,8 @@ class BlockWorkers {
   std::vector<FastWorkspace> workspaces_;
   std::vector<std::thread> threads_;
   std::mutex mutex_;
-  std::condition_variable changed_;
+  std::condition_variable changed_;   // a block started, or quit
+  std::condition_variable finished_;  // the block done, or a failure
   bool quit_ = false;
   int64_t begin_ = 0, next_ = 0, end_ = 0, left_ = 0;
   std::vector<Contributions>* results_ = nullptr;
@@ -237,12 +255,39 @@ void ClusterScores_Run(const ClusterRank& self, const RunnerOptions& options,
     workers.Start(blocks.Begin(mine[0]), blocks.End(mine[0]), results[0]);
     const int prev = (r + P - 1) % P;
     const int next = (r + 1) % P;
+    // The coming block's receives are posted while its searches run, in
+    // segment order (the messages of a segment arrive in the order sent),
+    // each once its buffer's last send has left: a large message moves only
+    // while both ends call into MPI, so they must not wait for the fold.
+    std::vector<MPI_Request> recvs(static_cast<size_t>(seg.count), MPI_REQUEST_NULL);
+    int32_t posted = 0;  // the coming block's segments received into so far
+    auto Receives = [&](size_t j) { return mine[j] > 0 && prev != r; };
+    auto Post = [&](int32_t i) {
+      MPI_Irecv(scores.data() + seg.Begin(i), static_cast<int>(seg.Size(i)), MPI_DOUBLE, prev,
+                kRingTag, MPI_COMM_WORLD, &recvs[static_cast<size_t>(i)]);
+      posted = i + 1;
+    };
+    // Posts what it can and returns whether a send or receive is unfinished.
+    auto PostAndTest = [&](size_t j) {
+      bool moving = false;
+      for (int32_t i = 0; i < seg.count; ++i) {
+        int done = 0;
+        MPI_Test(&sends[static_cast<size_t>(i)], &done, MPI_STATUS_IGNORE);
+        if (done == 0) moving = true;
+        if (Receives(j) && posted == i && done != 0) Post(i);
+        if (i < posted) {
+          MPI_Test(&recvs[static_cast<size_t>(i)], &done, MPI_STATUS_IGNORE);
+          if (done == 0) moving = true;
+        }
+      }
+      return moving;
+    };
     for (size_t j = 0; j < mine.size(); ++j) {
       const int64_t b = mine[j];
-      while (!workers.Done()) {
+      workers.WaitDone([&] {
         stop();
-        Cluster_Nap();
-      }
+        return PostAndTest(j);
+      });
       if (j + 1 < mine.size()) {
         workers.Start(blocks.Begin(mine[j + 1]), blocks.End(mine[j + 1]), results[(j + 1) % 2]);
       }
@@ -254,10 +299,9 @@ void ClusterScores_Run(const ClusterRank& self, const RunnerOptions& options,
         double* data = scores.data() + seg.Begin(i);
         const int size32 = static_cast<int>(seg.Size(i));
         wait(sends[static_cast<size_t>(i)]);  // the segment's last trip has left
-        if (b > 0 && prev != r) {
-          MPI_Request request;
-          MPI_Irecv(data, size32, MPI_DOUBLE, prev, kRingTag, MPI_COMM_WORLD, &request);
-          wait(request);
+        if (Receives(j)) {
+          if (posted == i) Post(i);
+          wait(recvs[static_cast<size_t>(i)]);
         }
         if (state) state->Arrived(data, seg.Begin(i), seg.Size(i));
         for (int64_t k = 0; k < sources; ++k) {
@@ -268,6 +312,7 @@ void ClusterScores_Run(const ClusterRank& self, const RunnerOptions& options,
                     &sends[static_cast<size_t>(i)]);
         }
       }
+      posted = 0;
       if (state) state->RoundComplete(blocks.Begin(b));
     }
   }
