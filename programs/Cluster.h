@@ -67,6 +67,10 @@ struct ClusterBlocks {
   int64_t End(int64_t b) const { return std::min(end, Begin(b) + block); }
 };
 
+// Score blocks a rank holds at once: the one being folded and those
+// searched ahead of it.
+constexpr size_t kScoreBuffers = 4;
+
 // The block size: what options say, or a few tasks per thread, within a
 // memory bound of bytesPerSource per source for score blocks.
 int64_t Cluster_BlockSize(const RunnerOptions& options, unsigned threads, int64_t bytesPerSource);

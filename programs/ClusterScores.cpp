@@ -1,11 +1,12 @@
 // Betweenness on several ranks. Each rank searches its blocks of sources on
-// its threads, one block ahead, and keeps each block's dependencies split by
-// node segment. The running scores travel from rank to rank in source
-// order, cut into segments that follow one another around the ring: a rank
-// receives segment i after the blocks before its own, folds its block into
-// it source by source, and passes it on, so that every score sees its
-// additions in ascending source order, as a single process adds them. The
-// first rank keeps the last complete state for checkpoints.
+// its threads, up to three blocks ahead, and keeps each block's
+// dependencies split by node segment. The running scores travel from rank
+// to rank in source order, cut into segments that follow one another around
+// the ring: a rank receives segment i after the blocks before its own, folds
+// its block into it source by source, and passes it on, so that every score
+// sees its additions in ascending source order, as a single process adds
+// them. The first rank keeps the last complete state for checkpoints.
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <condition_variable>
@@ -23,13 +24,25 @@ namespace {
 constexpr int kRingTag = 1;
 constexpr int kFinalTag = 2;
 
-// Threads that search the sources of one block at a time into its results,
-// while the rank's main thread passes scores around the ring.
+// Threads that search the rank's blocks in order, each into the result
+// buffer it shares with every kScoreBuffers-th block, while the rank's main
+// thread passes the scores around the ring. Up to kScoreBuffers blocks are
+// searched or waiting for their fold at once: that slack lets the searches
+// run on while the scores are held up at other ranks, whose searches take
+// longer now and then, instead of stalling each rank on the slowest.
 class BlockWorkers {
  public:
-  BlockWorkers(const FastGraph& fast, unsigned threads, int32_t heapLimit, int32_t shift)
-      : fast_(fast), shift_(shift) {
-    // A workspace that does not fit leaves the block to fewer threads.
+  BlockWorkers(const FastGraph& fast, unsigned threads, int32_t heapLimit, int32_t shift,
+               const ClusterBlocks& blocks, const std::vector<int64_t>& mine,
+               std::vector<std::vector<Contributions>>& buffers)
+      : fast_(fast), shift_(shift), blocks_(blocks), mine_(mine), buffers_(buffers),
+        left_(mine.size()) {
+    for (size_t j = 0; j < mine.size(); ++j) {
+      left_[j] = blocks.End(mine[j]) - blocks.Begin(mine[j]);
+    }
+    limit_ = std::min(mine.size(), buffers.size());
+    if (!mine.empty()) next_ = blocks.Begin(mine[0]);
+    // A workspace that does not fit leaves the blocks to fewer threads.
     for (unsigned i = 0; i < threads; ++i) {
       try {
         FastWorkspace ws;
@@ -60,32 +73,21 @@ class BlockWorkers {
     for (std::thread& t : threads_) t.join();
   }
 
-  // Searches sources begin .. end-1 into results[0 .. end-begin-1].
-  void Start(int64_t begin, int64_t end, std::vector<Contributions>& results) {
-    std::lock_guard lock(mutex_);
-    begin_ = begin;
-    next_ = begin;
-    end_ = end;
-    left_ = end - begin;
-    results_ = &results;
-    changed_.notify_all();
-  }
-
-  // Waits until the block started last is done; rethrows a worker's
-  // failure. Meanwhile calls idle(), which returns whether messages are on
-  // their way: then again within 50 microseconds, to move them on, or else
-  // every 10 milliseconds, to notice a stop. Asleep, not polling: ranks that
-  // share a machine's cores would lose their searches' time and caches to a
-  // thread that wakes many thousands of times a second.
+  // Waits until block mine[j] is searched into buffers[j % kScoreBuffers];
+  // rethrows a worker's failure. Meanwhile calls idle(), which returns
+  // whether messages are on their way: then again after `nap`, to move them
+  // on, or else every 10 milliseconds, to notice a stop. Asleep, not
+  // polling: ranks that share a machine's cores would lose their searches'
+  // time and caches to a thread that wakes many thousands of times a second.
   template <class Idle>
-  void WaitDone(Idle&& idle) {
+  void WaitDone(size_t j, std::chrono::microseconds nap, Idle&& idle) {
     std::unique_lock lock(mutex_);
     bool moving = true;
     for (;;) {
       if (failure_) std::rethrow_exception(failure_);
-      if (left_ == 0) return;
-      const auto nap = moving ? std::chrono::microseconds(50) : std::chrono::microseconds(10000);
-      if (finished_.wait_for(lock, nap) == std::cv_status::timeout) {
+      if (left_[j] == 0) return;
+      const auto wait = moving ? nap : std::chrono::microseconds(10000);
+      if (finished_.wait_for(lock, wait) == std::cv_status::timeout) {
         lock.unlock();
         moving = idle();
         lock.lock();
@@ -93,15 +95,29 @@ class BlockWorkers {
     }
   }
 
+  // Block mine[j] is folded: its buffer may take the block kScoreBuffers on.
+  void Release(size_t j) {
+    {
+      std::lock_guard lock(mutex_);
+      limit_ = std::min(mine_.size(), j + 1 + buffers_.size());
+    }
+    changed_.notify_all();
+  }
 
  private:
   void Work(FastWorkspace& ws) {
     std::unique_lock lock(mutex_);
     for (;;) {
-      changed_.wait(lock, [&] { return quit_ || next_ < end_; });
+      changed_.wait(lock, [&] { return quit_ || block_ < limit_; });
       if (quit_) return;
+      // Invariant: next_ is the first source of mine[block_] not yet taken.
+      const size_t j = block_;
+      const int64_t begin = blocks_.Begin(mine_[j]);
       const int64_t s = next_++;
-      Contributions& out = (*results_)[static_cast<size_t>(s - begin_)];
+      if (next_ == blocks_.End(mine_[j]) && ++block_ < mine_.size()) {
+        next_ = blocks_.Begin(mine_[block_]);
+      }
+      Contributions& out = buffers_[j % buffers_.size()][static_cast<size_t>(s - begin)];
       lock.unlock();
       try {
         ScoreTasks_Clear(out);
@@ -109,27 +125,45 @@ class BlockWorkers {
       } catch (...) {
         lock.lock();
         if (!failure_) failure_ = std::current_exception();
-        left_ -= 1;
+        left_[j] -= 1;
         finished_.notify_one();
         continue;
       }
       lock.lock();
-      if (--left_ == 0) finished_.notify_one();
+      if (--left_[j] == 0) finished_.notify_one();
     }
   }
 
   const FastGraph& fast_;
   const int32_t shift_;
+  const ClusterBlocks blocks_;
+  const std::vector<int64_t>& mine_;
+  std::vector<std::vector<Contributions>>& buffers_;
   std::vector<FastWorkspace> workspaces_;
   std::vector<std::thread> threads_;
   std::mutex mutex_;
-  std::condition_variable changed_;   // a block started, or quit
-  std::condition_variable finished_;  // the block done, or a failure
+  std::condition_variable changed_;   // a buffer freed, or quit
+  std::condition_variable finished_;  // a block done, or a failure
   bool quit_ = false;
-  int64_t begin_ = 0, next_ = 0, end_ = 0, left_ = 0;
-  std::vector<Contributions>* results_ = nullptr;
+  size_t block_ = 0;  // the block the next source comes from
+  size_t limit_ = 0;  // blocks before this one may be searched
+  int64_t next_ = 0;
+  std::vector<int64_t> left_;  // sources of each block not yet searched
   std::exception_ptr failure_;
 };
+
+// How long a rank's main thread sleeps between looks at the ring while its
+// searches run, after `blocks` blocks in `elapsed`. The scores must go round
+// all P ranks in the time a rank takes for one block, so a hop may take a
+// P-th of that; sleeping a twentieth of a hop costs the ring little and
+// saves most of the waking, between 50 microseconds and a millisecond.
+std::chrono::microseconds RingNap(std::chrono::steady_clock::duration elapsed, size_t blocks,
+                                  int P) {
+  using std::chrono::microseconds;
+  if (blocks == 0) return microseconds(50);
+  const auto hop = std::chrono::duration_cast<microseconds>(elapsed) / (int64_t(blocks) * P);
+  return std::clamp(hop / 20, microseconds(50), microseconds(1000));
+}
 
 struct Segments {
   int32_t shift;
@@ -247,12 +281,13 @@ void ClusterScores_Run(const ClusterRank& self, const RunnerOptions& options,
     // Room for the largest block dealt, which a --block above the sources
     // left exceeds.
     const int64_t size = std::min(blocks.block, blocks.end - blocks.first);
-    std::vector<Contributions> results[2];
+    std::vector<std::vector<Contributions>> results(
+        std::min<size_t>(mine.size(), kScoreBuffers));
     for (auto& buffer : results) {
       for (int64_t k = 0; k < size; ++k) buffer.push_back(ScoreTasks_NewResult(seg.count, seg.shift, n, 1));
     }
-    BlockWorkers workers(fast, threads, run.heapLimit.value_or(kDefaultHeapLimit), seg.shift);
-    workers.Start(blocks.Begin(mine[0]), blocks.End(mine[0]), results[0]);
+    BlockWorkers workers(fast, threads, run.heapLimit.value_or(kDefaultHeapLimit), seg.shift,
+                         blocks, mine, results);
     const int prev = (r + P - 1) % P;
     const int next = (r + 1) % P;
     // The coming block's receives are posted while its searches run, in
@@ -282,16 +317,14 @@ void ClusterScores_Run(const ClusterRank& self, const RunnerOptions& options,
       }
       return moving;
     };
+    const auto started = std::chrono::steady_clock::now();
     for (size_t j = 0; j < mine.size(); ++j) {
       const int64_t b = mine[j];
-      workers.WaitDone([&] {
+      workers.WaitDone(j, RingNap(std::chrono::steady_clock::now() - started, j, P), [&] {
         stop();
         return PostAndTest(j);
       });
-      if (j + 1 < mine.size()) {
-        workers.Start(blocks.Begin(mine[j + 1]), blocks.End(mine[j + 1]), results[(j + 1) % 2]);
-      }
-      const std::vector<Contributions>& block = results[j % 2];
+      const std::vector<Contributions>& block = results[j % results.size()];
       const int64_t sources = blocks.End(b) - blocks.Begin(b);
       const bool last = b == count - 1;
       const int dest = last ? 0 : next;
@@ -312,6 +345,7 @@ void ClusterScores_Run(const ClusterRank& self, const RunnerOptions& options,
                     &sends[static_cast<size_t>(i)]);
         }
       }
+      workers.Release(j);
       posted = 0;
       if (state) state->RoundComplete(blocks.Begin(b));
     }
