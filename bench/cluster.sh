@@ -50,7 +50,7 @@ for r in $(seq "$RUNS"); do
       "$BUILD/bin/pathsuite-mpi" --threads 1 anybridge "$GRAPH" x "$names" < /dev/null > "$tmp/got"
     e=$(clock)
     echo "$e - $s" | bc >> "$tmp/times.$p"
-    for f in "$tmp"/rss.[0-9]*; do tail -n 1 "$f"; done >> "$tmp/rss.$p.all"
+    for f in "$tmp"/rss.[0-9]*; do tail -n 1 "$f"; done >> "$tmp/peak.$p"
     cmp -s "$tmp/got" "$tmp/want" || echo differs >> "$tmp/differs.$p"
   done
   alone=$(timed taskset -c 0 "$BUILD/bin/anybridge" "$GRAPH" x "$names")
@@ -71,7 +71,7 @@ first=${RANKS%% *}
 for p in $RANKS; do
   wall=$(median < "$tmp/times.$p")
   speedup=$(paste "$tmp/times.$first" "$tmp/times.$p" | awk '{printf "%.3f\n", $1 / $2}' | median)
-  rss=$(sort -g "$tmp/rss.$p.all" | tail -n 1 | awk '{printf "%.1f", $1 / 1024}')
+  rss=$(sort -g "$tmp/peak.$p" | tail -n 1 | awk '{printf "%.1f", $1 / 1024}')
   same=yes; [ -f "$tmp/differs.$p" ] && same=no
   note=$cores; [ "$p" -gt "$cores" ] && note="$cores (oversubscribed)"
   echo "| $p | $note | $wall | $speedup | $rss | $same |"
