@@ -6,7 +6,6 @@
 // its block into it source by source, and passes it on, so that every score
 // sees its additions in ascending source order, as a single process adds
 // them. The first rank keeps the last complete state for checkpoints.
-#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <condition_variable>
@@ -75,19 +74,20 @@ class BlockWorkers {
 
   // Waits until block mine[j] is searched into buffers[j % kScoreBuffers];
   // rethrows a worker's failure. Meanwhile calls idle(), which returns
-  // whether messages are on their way: then again after `nap`, to move them
-  // on, or else every 10 milliseconds, to notice a stop. Asleep, not
-  // polling: ranks that share a machine's cores would lose their searches'
-  // time and caches to a thread that wakes many thousands of times a second.
+  // whether messages are on their way: then again within 50 microseconds,
+  // to move them on, or else every 10 milliseconds, to notice a stop.
+  // Asleep, not polling: ranks that share a machine's cores would lose
+  // their searches' time and caches to a thread that wakes many thousands
+  // of times a second.
   template <class Idle>
-  void WaitDone(size_t j, std::chrono::microseconds nap, Idle&& idle) {
+  void WaitDone(size_t j, Idle&& idle) {
     std::unique_lock lock(mutex_);
     bool moving = true;
     for (;;) {
       if (failure_) std::rethrow_exception(failure_);
       if (left_[j] == 0) return;
-      const auto wait = moving ? nap : std::chrono::microseconds(10000);
-      if (finished_.wait_for(lock, wait) == std::cv_status::timeout) {
+      const auto nap = moving ? std::chrono::microseconds(50) : std::chrono::microseconds(10000);
+      if (finished_.wait_for(lock, nap) == std::cv_status::timeout) {
         lock.unlock();
         moving = idle();
         lock.lock();
@@ -151,19 +151,6 @@ class BlockWorkers {
   std::vector<int64_t> left_;  // sources of each block not yet searched
   std::exception_ptr failure_;
 };
-
-// How long a rank's main thread sleeps between looks at the ring while its
-// searches run, after `blocks` blocks in `elapsed`. The scores must go round
-// all P ranks in the time a rank takes for one block, so a hop may take a
-// P-th of that; sleeping a twentieth of a hop costs the ring little and
-// saves most of the waking, between 50 microseconds and a millisecond.
-std::chrono::microseconds RingNap(std::chrono::steady_clock::duration elapsed, size_t blocks,
-                                  int P) {
-  using std::chrono::microseconds;
-  if (blocks == 0) return microseconds(50);
-  const auto hop = std::chrono::duration_cast<microseconds>(elapsed) / (int64_t(blocks) * P);
-  return std::clamp(hop / 20, microseconds(50), microseconds(1000));
-}
 
 struct Segments {
   int32_t shift;
@@ -317,10 +304,9 @@ void ClusterScores_Run(const ClusterRank& self, const RunnerOptions& options,
       }
       return moving;
     };
-    const auto started = std::chrono::steady_clock::now();
     for (size_t j = 0; j < mine.size(); ++j) {
       const int64_t b = mine[j];
-      workers.WaitDone(j, RingNap(std::chrono::steady_clock::now() - started, j, P), [&] {
+      workers.WaitDone(j, [&] {
         stop();
         return PostAndTest(j);
       });
