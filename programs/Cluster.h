@@ -16,6 +16,14 @@
 #include "programs/DriverSteps.h"
 #include "programs/Runner.h"
 
+// Message tags, one a kind of message, so that no kind can match another's
+// receives.
+enum ClusterTag : int {
+  kRingTag = 1,  // a segment of the running scores, to the next rank
+  kFinalTag,     // a segment of the final scores, to the first rank
+  kRowsTag,      // distance lines, to the first rank
+};
+
 // This process's place in the job.
 struct ClusterRank {
   int rank = 0;
@@ -57,7 +65,7 @@ template <class Stop>
 bool Cluster_Wait(MPI_Request& request, Stop&& stop);
 
 // How the sources are dealt: blocks of `block` consecutive sources, block b
-// to rank b mod size.
+// to rank b mod size. Every rank must hold the same value: the first rank's.
 struct ClusterBlocks {
   int64_t first = 0;  // the first source of the run
   int64_t end = 0;    // one past the last

@@ -20,9 +20,6 @@
 
 namespace {
 
-constexpr int kRingTag = 1;
-constexpr int kFinalTag = 2;
-
 // Threads that search the rank's blocks in order, each into the result
 // buffer it shares with every kScoreBuffers-th block, while the rank's main
 // thread passes the scores around the ring. Up to kScoreBuffers blocks are
@@ -246,10 +243,14 @@ void ClusterScores_Run(const ClusterRank& self, const RunnerOptions& options,
   const int32_t n = fast.nodeCount;
   const int P = self.size;
   const int r = self.rank;
-  const Segments seg = SegmentsFor(options, n, P);
   const unsigned threads = std::max(1u, run.threads);
-  const ClusterBlocks blocks{sourcesDone, n,
-                             Cluster_BlockSize(options, threads, int64_t{n} * 12 + 64)};
+  // Ranks may differ in threads and options (other machines, an MPMD job);
+  // the first rank's cut holds for all, or they would fold other blocks.
+  Segments seg = SegmentsFor(options, n, P);
+  int64_t blockSize = Cluster_BlockSize(options, threads, int64_t{n} * 12 + 64);
+  Cluster_Broadcast(seg);
+  Cluster_Broadcast(blockSize);
+  const ClusterBlocks blocks{sourcesDone, n, blockSize};
   const int64_t count = blocks.Count();
   scores.resize(static_cast<size_t>(n), 0.0);  // the other ranks' segment storage
 

@@ -139,6 +139,40 @@ TEST(ClusterSame, ScanPathOnManyParts) {
   ExpectSameOnGraph("916 names, 10% special weights", MakeGraph(rng, {1003, 1400, 10, false}));
 }
 
+// Ranks started with other thread counts, blocks and segments (an MPMD
+// job, or machines of other sizes with the default threads) must cut the
+// sources and the scores as the first rank does.
+TEST(ClusterSame, RanksWithOtherOptions) {
+  const TempDir dir;
+  const std::string path = dir.path() + "/graph.txt";
+  std::mt19937_64 rng(77);
+  std::ofstream(path, std::ios::binary) << MakeGraph(rng, {600, 1800, 10, false});
+  struct Case {
+    std::string program;
+    std::vector<std::string> first;   // the first rank's options
+    std::vector<std::string> others;  // those of the two ranks after it
+  };
+  const std::vector<Case> cases = {
+      {"anybridge", {"--threads", "1", "--block", "5", "--segment", "64"},
+       {"--threads", "3", "--block", "2", "--segment", "128"}},
+      {"betweenness", {"--threads", "1"}, {"--threads", "2"}},  // default blocks
+      {"anypairs", {"--threads", "1", "--block", "5"}, {"--threads", "3", "--block", "2"}},
+  };
+  for (const Case& c : cases) {
+    const std::vector<std::string> args = {c.program, path, "x", "100000"};
+    const ProcessResult own = RunProgram(c.program, {path, "x", "100000"});
+    ASSERT_EQ(0, own.status) << own.err;
+    std::vector<std::string> line = Cluster_MpirunArgs(1, JoinArgs(c.first, args));
+    line = JoinArgs(line, {":", "-np", "2", ProgramPath("pathsuite-mpi")});
+    line = JoinArgs(JoinArgs(line, c.others), args);
+    SCOPED_TRACE(c.program + " as an MPMD job");
+    const ProcessResult r = RunProgram(MPIEXEC, line);
+    EXPECT_EQ(own.status, r.status);
+    EXPECT_EQ(own.err, r.err);
+    EXPECT_TRUE(own.out == r.out) << "standard output differs";
+  }
+}
+
 TEST(ClusterSame, BetweennessOnTheBundledDataset) {
   const std::string dataset = std::string(SOURCE_DIR) + "/data/main.txt";
   ExpectJobsAsProgram("dataset", "plusbridge", {}, kDatasetJobs);
