@@ -46,11 +46,21 @@ void Cluster_Abort(int status) {
 
 void Cluster_Nap() { std::this_thread::sleep_for(std::chrono::microseconds(50)); }
 
-int64_t Cluster_BlockSize(const RunnerOptions& options, unsigned threads, int64_t bytesPerSource) {
+namespace {
+
+int64_t OwnBlockSize(const RunnerOptions& options, unsigned threads, int64_t bytesPerSource) {
   if (options.block) return *options.block;
   // Four sources a thread keep the threads busy between hand-overs; the
   // score blocks in memory at once stay within 512 MiB.
   constexpr int64_t kBlockBytes = (int64_t{512} << 20) / kScoreBuffers;
   const int64_t byMemory = std::max<int64_t>(1, kBlockBytes / std::max<int64_t>(bytesPerSource, 1));
   return std::clamp<int64_t>(int64_t{4} * threads, 1, byMemory);
+}
+
+}  // namespace
+
+int64_t Cluster_BlockSize(const RunnerOptions& options, unsigned threads, int64_t bytesPerSource) {
+  int64_t size = OwnBlockSize(options, threads, bytesPerSource);
+  Cluster_Broadcast(size);
+  return size;
 }

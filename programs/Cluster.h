@@ -80,7 +80,8 @@ struct ClusterBlocks {
 constexpr size_t kScoreBuffers = 4;
 
 // The block size: what options say, or a few tasks per thread, within a
-// memory bound of bytesPerSource per source for score blocks.
+// memory bound of bytesPerSource per source for score blocks. Collective:
+// every rank gets the first rank's, whatever its own threads and options.
 int64_t Cluster_BlockSize(const RunnerOptions& options, unsigned threads, int64_t bytesPerSource);
 
 // The betweenness run on every rank: the listing from the first one.

@@ -60,10 +60,7 @@ void CopyBlock(int from, std::ostream& out, std::vector<char>& buffer) {
 void ClusterRows_Run(const ClusterRank& self, const RunnerOptions& options, const RunOptions& run,
                      const EdgeGraph& names, const FastGraph& fast, SourceRange range) {
   const unsigned threads = std::max(1u, run.threads);
-  // The first rank's block size on every rank, whatever their thread counts.
-  int64_t blockSize = Cluster_BlockSize(options, threads * 2, 0);
-  Cluster_Broadcast(blockSize);
-  const ClusterBlocks blocks{range.first, range.last + 1, blockSize};
+  const ClusterBlocks blocks{range.first, range.last + 1, Cluster_BlockSize(options, threads * 2, 0)};
   const int64_t count = std::max<int64_t>(blocks.Count(), 0);
   RunOptions quiet = run;  // the meter counts blocks, not a block's tasks
   quiet.progress = nullptr;

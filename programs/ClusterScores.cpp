@@ -244,13 +244,12 @@ void ClusterScores_Run(const ClusterRank& self, const RunnerOptions& options,
   const int P = self.size;
   const int r = self.rank;
   const unsigned threads = std::max(1u, run.threads);
-  // Ranks may differ in threads and options (other machines, an MPMD job);
-  // the first rank's cut holds for all, or they would fold other blocks.
+  // Ranks may differ in options (an MPMD job); the first rank's segments
+  // hold for all, or they would pass other slices of the scores.
   Segments seg = SegmentsFor(options, n, P);
-  int64_t blockSize = Cluster_BlockSize(options, threads, int64_t{n} * 12 + 64);
   Cluster_Broadcast(seg);
-  Cluster_Broadcast(blockSize);
-  const ClusterBlocks blocks{sourcesDone, n, blockSize};
+  const ClusterBlocks blocks{sourcesDone, n,
+                             Cluster_BlockSize(options, threads, int64_t{n} * 12 + 64)};
   const int64_t count = blocks.Count();
   scores.resize(static_cast<size_t>(n), 0.0);  // the other ranks' segment storage
 
