@@ -5,9 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "paths/SearchTerms.h"
-
-enum class EdgeFilter { None, Positive };  // Positive keeps only lines with w > 0
+#include "graph/EdgeRules.h"
 
 struct RunSettings {
   std::string programName;  // used in every message the program prints

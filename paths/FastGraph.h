@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "graph/EdgeGraph.h"
+#include "graph/EdgeList.h"
 #include "paths/SearchTerms.h"
 
 // One cell: the neighbour and the edge length under the length rule, side
@@ -34,4 +35,11 @@ struct FastGraph {
   bool heapOrderSafe = true;
 };
 
+// From the reference loader's lists, each node's cells in list order.
 FastGraph FastGraph_Build(const EdgeGraph& graph, LengthRule rule);
+
+// From an edge list, with the cells the lists of the same lines would hold:
+// each node's cells from its last line back to its first, and of one line
+// the cell of its first end before that of its second. The same graph as
+// FastGraph_Build over EdgeGraph_Load of the same file.
+FastGraph FastGraph_FromEdges(const EdgeList& edges, LengthRule rule);

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "paths/IndexSet.h"
-#include "paths/Path_Search.h"
+#include "paths/SearchTerms.h"
 
 class ScanQueue {
  public:
