@@ -10,7 +10,7 @@
 
 #include "graph/EdgeGraph.h"
 #include "paths/FastEngine.h"
-#include "programs/ProgramTable.h"
+#include "library/ProgramTable.h"
 
 int main(int argc, char** argv) {
   if (argc < 2) {

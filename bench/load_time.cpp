@@ -8,7 +8,7 @@
 #include <exception>
 
 #include "graph/EdgeGraph.h"
-#include "programs/ProgramTable.h"
+#include "library/ProgramTable.h"
 
 int main(int argc, char** argv) {
   if (argc < 2) {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "graph/RunError.h"
-#include "programs/ProgramTable.h"
+#include "library/ProgramTable.h"
 
 int main(int argc, char** argv) {
   if (argc < 2) {

@@ -18,7 +18,7 @@ export FUZZ_FLAGS="$flags"
 
 cd "$root"
 sources=()
-for f in containers/*.cpp graph/*.cpp paths/*.cpp programs/*.cpp; do
+for f in containers/*.cpp graph/*.cpp paths/*.cpp library/*.cpp cli/*.cpp runner/*.cpp; do
   case "$(basename "$f" .cpp)" in
     # Entry files bring their own main; the cluster front end needs MPI.
     anybridge|plusbridge|betweenness|linkbridge|spanpairs|anypairs|pathsuite|pathsuite_mpi|Cluster*) ;;

@@ -17,7 +17,7 @@
 
 #include "graph/RunError.h"
 #include "paths/FastWorkspace.h"
-#include "programs/ProgramTable.h"
+#include "library/ProgramTable.h"
 
 namespace {
 

@@ -1,3 +1,3 @@
-#include "programs/Program.h"
+#include "cli/Program.h"
 
 int main(int argc, char** argv) { return Program_Main(Deliverable::Spanpairs, argc, argv); }

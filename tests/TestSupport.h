@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "graph/RunError.h"
-#include "programs/ProgramTable.h"
+#include "library/ProgramTable.h"
 
 // A file with the given content, removed when the object goes.
 class TempFile {

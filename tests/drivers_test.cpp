@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "programs/Output.h"
+#include "library/Output.h"
 #include "tests/TestSupport.h"
 
 namespace {

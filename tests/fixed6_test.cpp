@@ -8,7 +8,7 @@
 #include <random>
 #include <string>
 
-#include "programs/Fixed6.h"
+#include "library/Fixed6.h"
 
 namespace {
 

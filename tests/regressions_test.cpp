@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "programs/Output.h"
+#include "library/Output.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "graph/EdgeGraph.h"
-#include "programs/Checkpoint.h"
+#include "library/Checkpoint.h"
 #include "tests/TestSupport.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "programs/Checkpoint.h"
+#include "library/Checkpoint.h"
 #include "tests/cluster/ClusterSupport.h"
 
 namespace {

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "graph/EdgeGraph.h"
-#include "programs/Checkpoint.h"
+#include "library/Checkpoint.h"
 #include "tests/cluster/ClusterSupport.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "programs/Progress.h"
+#include "cli/Progress.h"
 
 #include <cstdio>
 #include <unistd.h>

@@ -1,10 +1,10 @@
-#include "programs/Program.h"
+#include "cli/Program.h"
 
 #include <unistd.h>
 
 #include "graph/RunError.h"
-#include "programs/Output.h"
-#include "programs/Progress.h"
+#include "library/Output.h"
+#include "cli/Progress.h"
 
 #ifndef PATHSUITE_VERSION
 #define PATHSUITE_VERSION "unknown"

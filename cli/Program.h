@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "programs/ProgramTable.h"
+#include "library/ProgramTable.h"
 
 // Runs a program on its arguments as its executable does: --help or
 // --version as the first argument, output to standard output, and every
@@ -37,8 +37,8 @@ void Program_Report(const std::string& name, const std::string& message);
 #include <new>
 
 #include "graph/RunError.h"
-#include "programs/Output.h"
-#include "programs/Progress.h"
+#include "library/Output.h"
+#include "cli/Progress.h"
 
 template <class Body>
 int Program_Guard(const std::string& name, const RunOptions& options,

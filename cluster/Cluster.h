@@ -13,8 +13,8 @@
 
 #include "graph/EdgeGraph.h"
 #include "paths/FastGraph.h"
-#include "programs/DriverSteps.h"
-#include "programs/Runner.h"
+#include "library/DriverSteps.h"
+#include "runner/Runner.h"
 
 // Message tags, one a kind of message, so that no kind can match another's
 // receives.

@@ -1,4 +1,4 @@
-#include "programs/ProgramTable.h"
+#include "library/ProgramTable.h"
 
 #include <climits>
 #include <filesystem>

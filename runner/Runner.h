@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "programs/Checkpoint.h"
-#include "programs/ProgramTable.h"
-#include "programs/Progress.h"
+#include "library/Checkpoint.h"
+#include "library/ProgramTable.h"
+#include "cli/Progress.h"
 
 // pathsuite, or pathsuite-mpi, whose ranks also take a block and a segment
 // size.

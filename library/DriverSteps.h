@@ -9,8 +9,8 @@
 
 #include "graph/EdgeGraph.h"
 #include "paths/FastGraph.h"
-#include "programs/Checkpoint.h"
-#include "programs/Drivers.h"
+#include "library/Checkpoint.h"
+#include "library/Drivers.h"
 
 // A betweenness run's graph, the node range of its listing, and what a
 // checkpoint of it must agree with.

@@ -1,4 +1,4 @@
-#include "programs/Runner.h"
+#include "runner/Runner.h"
 
 #include <atomic>
 #include <cerrno>
@@ -7,11 +7,11 @@
 #include <unistd.h>
 
 #include "graph/RunError.h"
-#include "programs/Arguments.h"
-#include "programs/Checkpoint.h"
-#include "programs/Output.h"
-#include "programs/Program.h"
-#include "programs/Progress.h"
+#include "library/Arguments.h"
+#include "library/Checkpoint.h"
+#include "library/Output.h"
+#include "cli/Program.h"
+#include "cli/Progress.h"
 
 #ifndef PATHSUITE_VERSION
 #define PATHSUITE_VERSION "unknown"

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "programs/Fixed6.h"
+#include "library/Fixed6.h"
 
 class TextBuffer {
  public:

@@ -1,4 +1,4 @@
-#include "programs/Cluster.h"
+#include "cluster/Cluster.h"
 
 #include <algorithm>
 #include <chrono>

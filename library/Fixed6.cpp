@@ -1,4 +1,4 @@
-#include "programs/Fixed6.h"
+#include "library/Fixed6.h"
 
 #include <bit>
 #include <charconv>

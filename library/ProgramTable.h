@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "graph/RunSettings.h"
-#include "programs/Drivers.h"
+#include "library/Drivers.h"
 
 enum class Deliverable { Anybridge, Plusbridge, Betweenness, Linkbridge, Spanpairs, Anypairs };
 

@@ -4,12 +4,12 @@
 #include "graph/EdgeGraph.h"
 #include "paths/FastEngine.h"
 #include "paths/Path_Search.h"
-#include "programs/Arguments.h"
-#include "programs/DriverSteps.h"
-#include "programs/Drivers.h"
-#include "programs/FastRun.h"
-#include "programs/Output.h"
-#include "programs/Progress.h"
+#include "library/Arguments.h"
+#include "library/DriverSteps.h"
+#include "library/Drivers.h"
+#include "library/FastRun.h"
+#include "library/Output.h"
+#include "cli/Progress.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "programs/Output.h"
+#include "library/Output.h"
 
 #include <cerrno>
 #include <unistd.h>

@@ -3,8 +3,8 @@
 // writes them out block after block. Every message is a synchronous send,
 // so a rank runs at most one message ahead of the writer: memory stays
 // bounded however slowly standard output is read.
-#include "programs/Cluster.h"
-#include "programs/Program.h"
+#include "cluster/Cluster.h"
+#include "cli/Program.h"
 
 namespace {
 

@@ -7,14 +7,14 @@
 #include "graph/EdgeGraph.h"
 #include "paths/FastEngine.h"
 #include "paths/Path_Accumulate.h"
-#include "programs/Arguments.h"
-#include "programs/Checkpoint.h"
-#include "programs/DriverSteps.h"
-#include "programs/Drivers.h"
-#include "programs/FastRun.h"
-#include "programs/Output.h"
-#include "programs/Progress.h"
-#include "programs/ScoreTasks.h"
+#include "library/Arguments.h"
+#include "library/Checkpoint.h"
+#include "library/DriverSteps.h"
+#include "library/Drivers.h"
+#include "library/FastRun.h"
+#include "library/Output.h"
+#include "cli/Progress.h"
+#include "library/ScoreTasks.h"
 
 namespace {
 

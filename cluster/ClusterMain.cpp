@@ -2,8 +2,8 @@
 #include <cstring>
 
 #include "paths/Threads.h"
-#include "programs/Cluster.h"
-#include "programs/Program.h"
+#include "cluster/Cluster.h"
+#include "cli/Program.h"
 
 namespace {
 

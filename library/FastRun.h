@@ -11,7 +11,7 @@
 #include "paths/FastWorkspace.h"
 #include "paths/OrderedRun.h"
 #include "paths/Threads.h"
-#include "programs/Drivers.h"
+#include "library/Drivers.h"
 
 // What a driver's results are like: Scores hold a value per reached node of
 // each source; Rows hold a source's distance lines as text.

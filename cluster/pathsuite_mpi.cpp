@@ -1,3 +1,3 @@
-#include "programs/Cluster.h"
+#include "cluster/Cluster.h"
 
 int main(int argc, char** argv) { return Cluster_Main(argc, argv); }

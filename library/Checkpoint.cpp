@@ -1,4 +1,4 @@
-#include "programs/Checkpoint.h"
+#include "library/Checkpoint.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "programs/Arguments.h"
+#include "library/Arguments.h"
 
 #include <climits>
 

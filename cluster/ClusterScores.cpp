@@ -14,9 +14,9 @@
 #include <mutex>
 #include <thread>
 
-#include "programs/Cluster.h"
-#include "programs/Program.h"
-#include "programs/ScoreTasks.h"
+#include "cluster/Cluster.h"
+#include "cli/Program.h"
+#include "library/ScoreTasks.h"
 
 namespace {
 
