@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 2, argv + argc);
   std::ios::sync_with_stdio(false);
   try {
-    program->driver(RunSettings_For(program->id), args, std::cout, RunOptions{true, 1, {}});
+    program->driver(RunSettings_For(program->id), args, std::cout, RunOptions{1}, EngineChoice{true});
     std::cout.flush();
   } catch (const RunError& e) {
     std::fprintf(stderr, "refrun %s: %s\n", program->name, e.what());

@@ -1,10 +1,9 @@
 #include "cli/Program.h"
 
+#include <csignal>
 #include <unistd.h>
 
-#include "graph/RunError.h"
 #include "library/Output.h"
-#include "cli/Progress.h"
 
 #ifndef PATHSUITE_VERSION
 #define PATHSUITE_VERSION "unknown"
@@ -15,12 +14,34 @@ void Program_Report(const std::string& name, const std::string& message) {
   [[maybe_unused]] ssize_t wrote = write(2, line.data(), line.size());
 }
 
+namespace {
+
+int StopSignal(const Reporting& reporting) {
+  return reporting.stopSignal != nullptr ? reporting.stopSignal->load() : 0;
+}
+
+}  // namespace
+
+std::string Program_StopMessage(const pathsuite::Cancelled& stop, const Reporting& reporting) {
+  const int signal = StopSignal(reporting);
+  const std::string by = signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "request";
+  std::string message = "stopped by " + by + " after " + std::to_string(stop.sourcesDone()) +
+                        " of " + std::to_string(stop.total()) + " sources";
+  return message + (stop.saved() ? "; state saved in " + reporting.checkpoint : "; nothing saved");
+}
+
+int Program_StopStatus(const Reporting& reporting) {
+  const int signal = StopSignal(reporting);
+  return signal > 0 ? 128 + signal : kStatusFailure;
+}
+
 int Program_Execute(const Program& program, const std::vector<std::string>& args,
-                    const RunOptions& options) {
+                    const RunOptions& options, Reporting reporting) {
   const RunSettings settings = RunSettings_For(program.id);
-  FdStreamBuf standardOutput(1);
+  FdStreamBuf standardOutput(1, reporting.meter);
   std::ostream out(&standardOutput);
-  return Program_Guard(settings.programName, options, &standardOutput, [&] {
+  reporting.standardOutput = &standardOutput;
+  return Program_Guard(settings.programName, reporting, [&] {
     // Only the first argument is an option, so the fixed-path programs still
     // ignore whatever else they are given.
     if (!args.empty() && (args[0] == "--help" || args[0] == "--version")) {
@@ -29,7 +50,7 @@ int Program_Execute(const Program& program, const std::vector<std::string>& args
                             : settings.programName + " (pathsuite) " PATHSUITE_VERSION "\n");
       return;
     }
-    program.driver(settings, args, out, options);
+    program.driver(settings, args, out, options, EngineChoice{});
   });
 }
 

@@ -31,14 +31,30 @@ ProgressMeter::ProgressMeter(std::string program, int fd, bool outputShared)
 ProgressMeter::~ProgressMeter() { Erase(); }
 
 void ProgressMeter::Begin(int64_t total, int64_t done) {
+  std::lock_guard lock(mutex_);
+  begun_ = true;
   total_ = total;
   doneAtBegin_ = done;
   begin_ = Clock::now();
-  lastDraw_ = begin_ - kRedrawEvery;
-  Update(done);
+  Draw(done, begin_);
+  lastDraw_ = begin_;
+}
+
+void ProgressMeter::Show(int64_t done, int64_t total) {
+  bool begun = false;
+  {
+    std::lock_guard lock(mutex_);
+    begun = begun_;
+  }
+  if (begun) {
+    Update(done);
+  } else {
+    Begin(total, done);
+  }
 }
 
 void ProgressMeter::Update(int64_t done) {
+  std::lock_guard lock(mutex_);
   const Clock::time_point now = Clock::now();
   if (now - lastDraw_ < kRedrawEvery) return;
   lastDraw_ = now;
@@ -66,6 +82,11 @@ void ProgressMeter::Draw(int64_t done, Clock::time_point now) {
 }
 
 void ProgressMeter::Erase() {
+  std::lock_guard lock(mutex_);
+  EraseLocked();
+}
+
+void ProgressMeter::EraseLocked() {
   if (shownWidth_ == 0) return;
   std::string blank(shownWidth_ + 2, ' ');
   blank.front() = '\r';

@@ -1,11 +1,14 @@
 // A one-line meter on standard error for long runs:
 //   anybridge: 1234 of 17039 sources (7.2%), 0:00:12 elapsed, about 0:02:35 left
 // redrawn in place at most every quarter second, and erased before anything
-// else is written where it shows.
+// else is written where it shows. Safe to use from several threads: the
+// fold's thread draws it while another writes the output.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <mutex>
 #include <string>
 
 class ProgressMeter {
@@ -22,6 +25,11 @@ class ProgressMeter {
   void Begin(int64_t total, int64_t done);
   // done sources of the total; redraws when a quarter second has passed.
   void Update(int64_t done);
+  // Begin on the first call, Update after: a run's progress callback.
+  void Show(int64_t done, int64_t total);
+  std::function<void(int64_t, int64_t)> Callback() {
+    return [this](int64_t done, int64_t total) { Show(done, total); };
+  }
   // Removes the meter's line, if shown; the next Update draws it again.
   void Erase();
   // Before a write to standard output.
@@ -32,6 +40,7 @@ class ProgressMeter {
  private:
   using Clock = std::chrono::steady_clock;
   void Draw(int64_t done, Clock::time_point now);
+  void EraseLocked();
 
   std::string program_;
   int fd_;
@@ -41,4 +50,6 @@ class ProgressMeter {
   Clock::time_point begin_;
   Clock::time_point lastDraw_;
   size_t shownWidth_ = 0;  // characters of the line on screen, 0 when erased
+  bool begun_ = false;
+  std::mutex mutex_;
 };

@@ -6,6 +6,9 @@
 #include <cstdlib>
 #include <thread>
 
+#include "graph/RunError.h"
+#include "library/Arguments.h"
+
 void Cluster_BroadcastBytes(void* data, size_t bytes) {
   // MPI counts are ints: a large array goes in pieces of 1 GiB.
   constexpr size_t kPiece = size_t{1} << 30;
@@ -18,12 +21,9 @@ void Cluster_BroadcastBytes(void* data, size_t bytes) {
   }
 }
 
-void Cluster_BroadcastGraph(EdgeGraph& names, FastGraph& fast) {
-  Cluster_Broadcast(names.nameCount);
-  Cluster_Broadcast(names.nodeCapacity);
-  Cluster_Broadcast(names.names.slotWidth);
-  Cluster_Broadcast(names.names.slots);
-  Cluster_Broadcast(names.names.lengths);
+void Cluster_BroadcastGraph(NameList& names, FastGraph& fast) {
+  Cluster_Broadcast(names.bytes);
+  Cluster_Broadcast(names.ends);
   Cluster_Broadcast(fast.nodeCount);
   Cluster_Broadcast(fast.heapOrderSafe);
   Cluster_Broadcast(fast.offsets);
@@ -48,7 +48,19 @@ void Cluster_Nap() { std::this_thread::sleep_for(std::chrono::microseconds(50));
 
 namespace {
 
-int64_t OwnBlockSize(const RunnerOptions& options, unsigned threads, int64_t bytesPerSource) {
+// As "%d" reads it, with nothing but digits: a whole number from 1 to 2^30.
+int64_t ReadCount(const std::string& option, const std::string& text, bool powerOfTwo) {
+  const std::optional<int64_t> n = Arguments_ScanInteger(text);
+  const bool digits = !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+  if (!digits || !n || *n < 1 || *n > (int64_t{1} << 30) || (powerOfTwo && (*n & (*n - 1)) != 0)) {
+    throw RunError(kStatusUsage, option + " takes a whole number from 1 to 2^30" +
+                                     (powerOfTwo ? ", a power of two" : "") + ", not '" + text +
+                                     "'");
+  }
+  return *n;
+}
+
+int64_t OwnBlockSize(const ClusterOptions& options, unsigned threads, int64_t bytesPerSource) {
   if (options.block) return *options.block;
   // Four sources a thread keep the threads busy between hand-overs; the
   // score blocks in memory at once stay within 512 MiB.
@@ -59,7 +71,20 @@ int64_t OwnBlockSize(const RunnerOptions& options, unsigned threads, int64_t byt
 
 }  // namespace
 
-int64_t Cluster_BlockSize(const RunnerOptions& options, unsigned threads, int64_t bytesPerSource) {
+void ClusterOptions::Set(const std::string& name, const std::string& value) {
+  if (name == "--block") {
+    block = ReadCount(name, value, false);
+  } else {
+    segment = ReadCount(name, value, true);
+  }
+}
+
+std::string ClusterOptions::Help() const {
+  return "  --block N              sources a rank takes at a time\n"
+         "  --segment N            nodes of a score segment (a power of two)\n";
+}
+
+int64_t Cluster_BlockSize(const ClusterOptions& options, unsigned threads, int64_t bytesPerSource) {
   int64_t size = OwnBlockSize(options, threads, bytesPerSource);
   Cluster_Broadcast(size);
   return size;

@@ -7,13 +7,16 @@
 
 #include <mpi.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "graph/EdgeGraph.h"
-#include "paths/FastGraph.h"
+#include "graph/NameList.h"
 #include "library/DriverSteps.h"
+#include "library/ScoreRun.h"
+#include "paths/FastGraph.h"
 #include "runner/Runner.h"
 
 // Message tags, one a kind of message, so that no kind can match another's
@@ -32,6 +35,20 @@ struct ClusterRank {
   bool first() const { return rank == 0; }
 };
 
+// The options the cluster adds to the runner's: sources a rank takes at a
+// time, and nodes of a score segment (a power of two). Unset, worked out
+// from the first rank's threads.
+class ClusterOptions final : public RunnerExtras {
+ public:
+  std::optional<int64_t> block;
+  std::optional<int64_t> segment;
+
+  std::vector<std::string> Names() const override { return {"--block", "--segment"}; }
+  void Set(const std::string& name, const std::string& value) override;
+  std::string Usage() const override { return "[--block SOURCES] [--segment NODES]"; }
+  std::string Help() const override;
+};
+
 // Sends bytes from the first rank to all, in pieces that fit MPI's int count.
 void Cluster_BroadcastBytes(void* data, size_t bytes);
 
@@ -48,9 +65,8 @@ void Cluster_Broadcast(std::vector<T>& values) {
   Cluster_BroadcastBytes(values.data(), values.size() * sizeof(T));
 }
 
-// The names and the compressed graph, from the first rank to all; on the
-// other ranks names gets the names only, which is all they print.
-void Cluster_BroadcastGraph(EdgeGraph& names, FastGraph& fast);
+// The names and the compressed graph, from the first rank to all.
+void Cluster_BroadcastGraph(NameList& names, FastGraph& fast);
 
 // Ends the whole job at once with status: a rank that fails mid-run cannot
 // leave the others waiting for it. A job of one rank ends as the programs
@@ -82,16 +98,18 @@ constexpr size_t kScoreBuffers = 4;
 // The block size: what options say, or a few tasks per thread, within a
 // memory bound of bytesPerSource per source for score blocks. Collective:
 // every rank gets the first rank's, whatever its own threads and options.
-int64_t Cluster_BlockSize(const RunnerOptions& options, unsigned threads, int64_t bytesPerSource);
+int64_t Cluster_BlockSize(const ClusterOptions& options, unsigned threads, int64_t bytesPerSource);
 
-// The betweenness run on every rank: the listing from the first one.
-void ClusterScores_Run(const ClusterRank& self, const RunnerOptions& options,
-                       const RunOptions& run, ScoreInput* input, int64_t sourcesDone,
-                       std::vector<double> scores, const FastGraph& fast);
+// The betweenness run on every rank: the listing from the first one, which
+// alone has input (the others pass nullptr and get the names only).
+void ClusterScores_Run(const ClusterRank& self, const ClusterOptions& cluster,
+                       const RunOptions& run, const Reporting& reporting, const ScoreInput* input,
+                       const NameList& names, ScoreStart start, const FastGraph& fast);
 
 // The distance run on every rank: the rows, in order, from the first one.
-void ClusterRows_Run(const ClusterRank& self, const RunnerOptions& options, const RunOptions& run,
-                     const EdgeGraph& names, const FastGraph& fast, SourceRange range);
+void ClusterRows_Run(const ClusterRank& self, const Program& program, const ClusterOptions& cluster,
+                     const RunOptions& run, const Reporting& reporting, const NameList& names,
+                     const FastGraph& fast, SourceRange range);
 
 // The whole of pathsuite-mpi on one rank; returns its exit status.
 int Cluster_Main(int argc, char** argv);

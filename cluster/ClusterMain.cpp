@@ -1,9 +1,8 @@
 #include <csignal>
 #include <cstring>
 
-#include "paths/Threads.h"
 #include "cluster/Cluster.h"
-#include "cli/Program.h"
+#include "paths/Threads.h"
 
 namespace {
 
@@ -28,56 +27,59 @@ int Agree(int status) {
 }
 
 // The first rank loads; every rank gets the graph and its starting point.
-int RunScores(const ClusterRank& self, const RunnerOptions& options, const RunOptions& run) {
+int RunScores(const ClusterRank& self, const RunnerOptions& options, const ClusterOptions& cluster,
+              const RunnerSetup& setup) {
   const Program& program = *options.program;
+  const RunOptions& run = setup.run();
   std::optional<ScoreInput> input;
-  EdgeGraph names;
+  NameList names;
   FastGraph fast;
-  ScoreRun start;
+  ScoreStart start;
   if (self.first()) {
-    const int status = Program_Guard(program.name, run, nullptr, [&] {
+    const int status = Program_Guard(program.name, setup.reporting(), [&] {
       const RunSettings settings = RunSettings_For(program.id);
       input.emplace(Betweenness_Load(settings, options.args));
-      start = Betweenness_Resume(*input, run);
-      fast = FastGraph_Build(input->graph, settings.lengthRule);
-      EdgeGraph_DropAdjacency(input->graph);
+      start = ScoreRun_Resume(input->identity, run);
+      fast = FastGraph_FromEdges(input->edges, settings.lengthRule);
+      EdgeList_DropEdges(input->edges);
+      names = std::move(input->edges.names);
     });
     if (Agree(status) != 0) return status;
   } else if (const int status = Agree(0); status != 0) {
     return status;
   }
-  Cluster_BroadcastGraph(self.first() ? input->graph : names, fast);
+  Cluster_BroadcastGraph(names, fast);
   Cluster_Broadcast(start.sourcesDone);
-  const int status = Program_Guard(program.name, run, nullptr, [&] {
-    ClusterScores_Run(self, options, run, self.first() ? &*input : nullptr, start.sourcesDone,
-                      std::move(start.scores), fast);
+  const int status = Program_Guard(program.name, setup.reporting(), [&] {
+    ClusterScores_Run(self, cluster, run, setup.reporting(), self.first() ? &*input : nullptr,
+                      names, std::move(start), fast);
   });
   if (status != 0) Cluster_Abort(status);
   return 0;
 }
 
-int RunRows(const ClusterRank& self, const RunnerOptions& options, const RunOptions& run) {
+int RunRows(const ClusterRank& self, const RunnerOptions& options, const ClusterOptions& cluster,
+            const RunnerSetup& setup) {
   const Program& program = *options.program;
-  std::optional<RowsInput> input;
-  EdgeGraph names;
+  NameList names;
   FastGraph fast;
   SourceRange range{0, -1};
   if (self.first()) {
-    const int status = Program_Guard(program.name, run, nullptr, [&] {
+    const int status = Program_Guard(program.name, setup.reporting(), [&] {
       const RunSettings settings = RunSettings_For(program.id);
-      input.emplace(Pairs_Load(settings, options.args));
-      range = input->range;
-      if (range.first <= range.last) fast = FastGraph_Build(input->graph, settings.lengthRule);
-      EdgeGraph_DropAdjacency(input->graph);
+      RowsInput input = Pairs_Load(settings, options.args);
+      range = input.range;
+      if (range.first <= range.last) fast = FastGraph_FromEdges(input.edges, settings.lengthRule);
+      names = std::move(input.edges.names);
     });
     if (Agree(status) != 0) return status;
   } else if (const int status = Agree(0); status != 0) {
     return status;
   }
-  Cluster_BroadcastGraph(self.first() ? input->graph : names, fast);
+  Cluster_BroadcastGraph(names, fast);
   Cluster_Broadcast(range);
-  const int status = Program_Guard(program.name, run, nullptr, [&] {
-    ClusterRows_Run(self, options, run, self.first() ? input->graph : names, fast, range);
+  const int status = Program_Guard(program.name, setup.reporting(), [&] {
+    ClusterRows_Run(self, program, cluster, setup.run(), setup.reporting(), names, fast, range);
   });
   if (status != 0) Cluster_Abort(status);
   return 0;
@@ -85,8 +87,8 @@ int RunRows(const ClusterRank& self, const RunnerOptions& options, const RunOpti
 
 int Run(const ClusterRank& self, const std::vector<std::string>& argv) {
   RunnerOptions options;
-  if (std::optional<int> status =
-          Runner_Start(kName, argv, RunnerKind::Cluster, self.first(), options)) {
+  ClusterOptions cluster;
+  if (std::optional<int> status = Runner_Start(kName, argv, &cluster, self.first(), options)) {
     return *status;
   }
   const Program& program = *options.program;
@@ -95,20 +97,18 @@ int Run(const ClusterRank& self, const std::vector<std::string>& argv) {
     return self.first() ? Program_Execute(program, options.args, RunOptions{}) : 0;
   }
   // Ranks that share a machine share its CPUs.
-  if (options.threads == 0) {
-    options.threads = std::max(1u, Threads_Available() / static_cast<unsigned>(self.local));
-  }
-  const RunnerSetup setup(options, self.first());
-  RunOptions run = setup.run();
-  if (!self.first() && run.checkpoint != nullptr) {
+  const unsigned threads = Threads_Resolve(options.threads, static_cast<unsigned>(self.local));
+  if (!self.first()) {
     // A stop signal is the first rank's to act on: it saves the state and
     // ends the job, so the others must not end first.
-    run.checkpoint = nullptr;
+    options.checkpoint.clear();
+    options.checkpointEvery.reset();
     std::signal(SIGINT, SIG_IGN);
     std::signal(SIGTERM, SIG_IGN);
   }
-  return Program_IsBetweenness(program) ? RunScores(self, options, run)
-                                        : RunRows(self, options, run);
+  const RunnerSetup setup(options, threads, self.first());
+  return Program_IsBetweenness(program) ? RunScores(self, options, cluster, setup)
+                                        : RunRows(self, options, cluster, setup);
 }
 
 }  // namespace

@@ -3,8 +3,10 @@
 // writes them out block after block. Every message is a synchronous send,
 // so a rank runs at most one message ahead of the writer: memory stays
 // bounded however slowly standard output is read.
+#include "cli/FdStreamBuf.h"
 #include "cluster/Cluster.h"
-#include "cli/Program.h"
+#include "library/RowRun.h"
+#include "paths/FastWorkspace.h"
 
 namespace {
 
@@ -57,38 +59,44 @@ void CopyBlock(int from, std::ostream& out, std::vector<char>& buffer) {
 
 }  // namespace
 
-void ClusterRows_Run(const ClusterRank& self, const RunnerOptions& options, const RunOptions& run,
-                     const EdgeGraph& names, const FastGraph& fast, SourceRange range) {
-  const unsigned threads = std::max(1u, run.threads);
-  const ClusterBlocks blocks{range.first, range.last + 1, Cluster_BlockSize(options, threads * 2, 0)};
+void ClusterRows_Run(const ClusterRank& self, const Program& program, const ClusterOptions& cluster,
+                     const RunOptions& run, const Reporting& reporting, const NameList& names,
+                     const FastGraph& fast, SourceRange range) {
+  const unsigned threads = run.threads;
+  const ClusterBlocks blocks{range.first, range.last + 1, Cluster_BlockSize(cluster, threads * 2, 0)};
   const int64_t count = std::max<int64_t>(blocks.Count(), 0);
-  RunOptions quiet = run;  // the meter counts blocks, not a block's tasks
-  quiet.progress = nullptr;
+  RunOptions quiet;  // the meter counts blocks, not a block's tasks
+  quiet.threads = threads;
+  auto writeBlock = [&](int64_t b, std::ostream& out) {
+    PairsSink sink(names, out);
+    RowRun_Fast(fast, blocks.Begin(b), blocks.End(b), pathsuite::Targets::Above, sink, quiet,
+                threads, kDefaultHeapLimit);
+  };
   if (!self.first()) {
     RowsToFirstRank toFirst;
     std::ostream out(&toFirst);
     for (int64_t b = self.rank; b < count; b += self.size) {
-      Pairs_WriteRows(names, fast, {blocks.Begin(b), blocks.End(b) - 1}, quiet, out);
+      writeBlock(b, out);
       toFirst.EndBlock();
     }
     return;
   }
-  FdStreamBuf standardOutput(1);
+  FdStreamBuf standardOutput(1, reporting.meter);
   std::ostream out(&standardOutput);
-  const int status = Program_Guard(Program_Of(options.program->id).name, run, &standardOutput, [&] {
+  Reporting toStandardOutput = reporting;
+  toStandardOutput.standardOutput = &standardOutput;
+  const int status = Program_Guard(program.name, toStandardOutput, [&] {
     std::vector<char> buffer;
-    if (run.progress != nullptr) run.progress->Begin(range.last - range.first + 1, 0);
+    if (run.progress) run.progress(0, range.last - range.first + 1);
     for (int64_t b = 0; b < count; ++b) {
       const int owner = static_cast<int>(b % self.size);
-      if (run.progress != nullptr) run.progress->BeforeOutput();
       if (owner == 0) {
-        Pairs_WriteRows(names, fast, {blocks.Begin(b), blocks.End(b) - 1}, quiet, out);
+        writeBlock(b, out);
       } else {
         CopyBlock(owner, out, buffer);
       }
-      if (run.progress != nullptr) run.progress->Update(blocks.End(b) - range.first);
+      if (run.progress) run.progress(blocks.End(b) - range.first, range.last - range.first + 1);
     }
-    if (run.progress != nullptr) run.progress->Erase();
   });
   if (status != 0) Cluster_Abort(status);
 }

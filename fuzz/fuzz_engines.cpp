@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -62,16 +63,27 @@ void WriteInput(const uint8_t* data, size_t size) {
   std::abort();
 }
 
-Outcome Run(Deliverable which, RunOptions engine) {
+// How a comparison runs a driver: the reference or the fast engine, on a
+// thread count, with the heap-to-radix limit of the fast engine's searches.
+struct TestEngine {
+  bool reference = false;
+  unsigned threads = 0;
+  std::optional<int32_t> heapLimit = std::nullopt;
+};
+
+Outcome Run(Deliverable which, TestEngine engine) {
+  RunOptions options;
+  options.threads = engine.threads;
+  const EngineChoice choice{engine.reference, engine.heapLimit};
   const RunSettings settings = RunSettings_For(which);
   const std::vector<std::string> args = {Input().path, "0", "64"};
   std::ostringstream out;
   Outcome outcome;
   try {
     if (which == Deliverable::Anybridge) {
-      Betweenness_Run(settings, args, out, engine);
+      Betweenness_Run(settings, args, out, options, choice);
     } else {
-      Pairs_Run(settings, args, out, engine);
+      Pairs_Run(settings, args, out, options, choice);
     }
     outcome.text = out.str();
   } catch (const RunError& e) {
@@ -86,13 +98,13 @@ Outcome Run(Deliverable which, RunOptions engine) {
 }
 
 void Compare(Deliverable which, const char* label) {
-  const Outcome expected = Run(which, RunOptions{true, 1});
+  const Outcome expected = Run(which, TestEngine{true, 1});
   // One and two threads; then searches that move from the heap to the radix
   // queue at once or after two nodes, which inputs this small never make
   // them do by themselves.
-  const RunOptions engines[] = {{false, 1, {}}, {false, 2, {}},
+  const TestEngine engines[] = {{false, 1, {}}, {false, 2, {}},
                                   {false, 1, 0}, {false, 2, 2}};
-  for (const RunOptions& engine : engines) {
+  for (const TestEngine& engine : engines) {
     const Outcome actual = Run(which, engine);
     if (actual.failed != expected.failed || actual.status != expected.status ||
         actual.text != expected.text) {

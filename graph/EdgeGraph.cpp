@@ -140,16 +140,13 @@ class FileDescriptor {
   int fd_;
 };
 
-std::string SystemReason(int error) { return std::strerror(error); }
-
 }  // namespace
 
 EdgeGraph EdgeGraph_Load(const RunSettings& settings) {
   Loader loader(settings);
   const int fd = open(settings.inputPath.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    throw RunError(kStatusFailure,
-                   "cannot open " + settings.inputPath + ": " + SystemReason(errno));
+    throw RunError::FromErrno("cannot open " + settings.inputPath, errno);
   }
   FileDescriptor file(fd);
 
@@ -164,8 +161,7 @@ EdgeGraph EdgeGraph_Load(const RunSettings& settings) {
     const ssize_t got = read(fd, buffer.data() + carried, buffer.size() - 1 - carried);
     if (got < 0) {
       if (errno == EINTR) continue;
-      throw RunError(kStatusFailure,
-                     "cannot read " + settings.inputPath + ": " + SystemReason(errno));
+      throw RunError::FromErrno("cannot read " + settings.inputPath, errno);
     }
     if (got == 0) break;
     content.Update(buffer.data() + carried, static_cast<size_t>(got));

@@ -53,6 +53,11 @@ EdgeList EdgeListBuilder::Finish(uint64_t inputSize, uint64_t inputHash) {
   return std::move(list_);
 }
 
+void EdgeList_DropEdges(EdgeList& edges) {
+  edges.ends = {};
+  edges.weights = {};
+}
+
 namespace {
 
 // White space as the C locale's isspace sees it.
@@ -129,7 +134,7 @@ class LineParser {
 };
 
 [[noreturn]] void FailFile(const char* what, const std::string& path) {
-  throw RunError(kStatusFailure, std::string(what) + " " + path + ": " + std::strerror(errno));
+  throw RunError::FromErrno(std::string(what) + " " + path, errno);
 }
 
 }  // namespace

@@ -57,6 +57,10 @@ class EdgeListBuilder {
   uint32_t mask_ = 0;
 };
 
+// Frees the edges, keeping the names: once a run has its compressed graph,
+// the lines only take memory.
+void EdgeList_DropEdges(EdgeList& edges);
+
 // Reads settings.inputPath as EdgeGraph_Load does, by the same rules and
 // with the same messages, into an EdgeList: the same names, the same index
 // of each and the kept lines in file order. Throws RunError as it does, and

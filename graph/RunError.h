@@ -1,22 +1,10 @@
-// The one way a program run fails: a message for standard error and the exit
-// status the program ends with.
+// The one way a run fails: a message, what it is about and the exit status
+// a program ends with. The library's public error type, under the name the
+// engine's modules use.
 #pragma once
 
-#include <stdexcept>
-#include <string>
+#include "pathsuite/error.h"
 
-// Exit statuses: 1 for failed input or output, 2 for a bad command line.
-constexpr int kStatusFailure = 1;
-constexpr int kStatusUsage = 2;
-
-// A failure a program reports: the message (without the program name) and
-// the exit status.
-class RunError : public std::runtime_error {
- public:
-  RunError(int status, const std::string& message)
-      : std::runtime_error(message), status_(status) {}
-  int status() const { return status_; }
-
- private:
-  int status_;
-};
+using RunError = pathsuite::Error;
+using pathsuite::kStatusFailure;
+using pathsuite::kStatusUsage;

@@ -12,9 +12,9 @@ struct RunSettings {
   std::string usage;        // the usage line a bad command line prints
   int nameWidth;            // L: longest name in bytes
   int slotWidth;            // L + 1: one name slot with its terminator
-  // The line buffer each program was first defined with. Lines are now read
-  // whole, so it limits nothing; it stays as the record of that definition,
-  // next to the name width it was computed from.
+  // The width of a line buffer sized from the name width. Lines are read
+  // whole, so it limits nothing; it stays a field of the record, next to
+  // the name width it is computed from.
   int lineWidth;
   int32_t nodeCapacity;     // N: most distinct names the run may hold
   bool fromCommandLine;     // input path and capacity come from arguments 1 and 3

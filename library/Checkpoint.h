@@ -14,21 +14,11 @@
 // so a crash at any moment leaves the old checkpoint or the new one.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
-
-// What the runner asks of a betweenness run.
-struct CheckpointPlan {
-  std::string path;
-  double everySeconds = 300;
-  // Set to SIGINT or SIGTERM by the runner's signal handler: the run then
-  // saves its state and ends with status 128 + the signal.
-  const std::atomic<int>* stopSignal = nullptr;
-};
 
 // What a checkpoint must agree with to be resumed: the run it belongs to.
 struct CheckpointIdentity {

@@ -4,38 +4,31 @@
 
 #include <cstdint>
 #include <ostream>
+#include <span>
 #include <string>
 #include <vector>
 
-#include "graph/EdgeGraph.h"
-#include "paths/FastGraph.h"
+#include "graph/EdgeList.h"
 #include "library/Checkpoint.h"
 #include "library/Drivers.h"
+#include "library/Output.h"
+#include "pathsuite/distances.h"
 
 // A betweenness run's graph, the node range of its listing, and what a
 // checkpoint of it must agree with.
 struct ScoreInput {
-  EdgeGraph graph;
+  EdgeList edges;
   int32_t range = 0;
   CheckpointIdentity identity = {};
-};
-
-// Where a betweenness run starts: its first source and the scores so far.
-struct ScoreRun {
-  std::vector<double> scores;
-  int64_t sourcesDone = 0;
 };
 
 // Reads the command line and loads the graph, as the program does.
 ScoreInput Betweenness_Load(RunSettings settings, const std::vector<std::string>& args);
 
-// A fresh run, or the state of options.checkpoint when there is one; also
-// checks that a checkpoint can be written there.
-ScoreRun Betweenness_Resume(const ScoreInput& input, const RunOptions& options);
-
-// Writes the listing of the final scores and removes the checkpoint.
-void Betweenness_WriteListing(const ScoreInput& input, const std::vector<double>& scores,
-                              const RunOptions& options, std::ostream& out);
+// Writes the listing: a "name score" line for each index below range, the
+// empty name and 0 beyond the named nodes.
+void Betweenness_WriteListing(const NameList& names, int32_t range,
+                              std::span<const double> scores, std::ostream& out);
 
 // The sources of a distance run, both ends included; first > last runs none.
 struct SourceRange {
@@ -44,7 +37,7 @@ struct SourceRange {
 };
 
 struct RowsInput {
-  EdgeGraph graph;
+  EdgeList edges;
   SourceRange range{0, -1};
 };
 
@@ -52,7 +45,16 @@ struct RowsInput {
 // the program does; the range is cut to the named sources.
 RowsInput Pairs_Load(RunSettings settings, const std::vector<std::string>& args);
 
-// Writes the rows of sources range.first .. range.last, searched on fast;
-// names only need the graph's names.
-void Pairs_WriteRows(const EdgeGraph& names, const FastGraph& fast, SourceRange range,
-                     const RunOptions& options, std::ostream& out);
+// The programs' distance lines, "source target distance", written to out in
+// source order.
+class PairsSink final : public pathsuite::DistanceSink {
+ public:
+  PairsSink(const NameList& names, std::ostream& out) : names_(names), out_(out) {}
+  void Take(TextBuffer& buffer, int32_t source, std::span<const int32_t> targets,
+            std::span<const double> distances) override;
+  void Emit(TextBuffer& buffer) override;
+
+ private:
+  const NameList& names_;
+  std::ostream& out_;
+};

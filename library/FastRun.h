@@ -1,6 +1,6 @@
-// The plumbing both drivers share to run their sources on the fast engine:
-// the thread count resolved once, one workspace per thread, and the sizes of
-// tasks, result slots and fold lanes chosen here, in one place.
+// The plumbing both kinds of run share to run their sources on the fast
+// engine: one workspace per thread, and the sizes of tasks, result slots and
+// fold lanes chosen here, in one place.
 #pragma once
 
 #include <algorithm>
@@ -10,8 +10,6 @@
 #include "paths/FastGraph.h"
 #include "paths/FastWorkspace.h"
 #include "paths/OrderedRun.h"
-#include "paths/Threads.h"
-#include "library/Drivers.h"
 
 // What a driver's results are like: Scores hold a value per reached node of
 // each source; Rows hold a source's distance lines as text.
@@ -40,8 +38,8 @@ struct FastRunShape {
 // node, a search some 50 to 100 times as long, so one fold lane keeps up
 // with some 50 threads; a lane per 32 threads keeps the fold ahead, each
 // lane folding a range of at least 4096 nodes.
-inline FastRunShape FastRun_Shape(FastRunKind kind, int32_t nodes, const RunOptions& options) {
-  const unsigned threads = std::max(1u, options.threads > 0 ? options.threads : Threads_Available());
+// threads: the run's, resolved (Threads_Resolve).
+inline FastRunShape FastRun_Shape(FastRunKind kind, int32_t nodes, unsigned threads) {
   FastRunShape shape{{threads, 2, 1}, 8, 31};
   if (kind == FastRunKind::Rows) return shape;
   shape.perTask = std::clamp<int64_t>(8192 / std::max(nodes, 1), 1, 64);
@@ -56,20 +54,21 @@ inline FastRunShape FastRun_Shape(FastRunKind kind, int32_t nodes, const RunOpti
 
 // Runs sources first .. first+count-1 in tasks of consecutive sources:
 // makeResult() builds an empty result slot; produce(begin, end, ws, result,
-// turn) fills one for sources [begin, end) on a thread's workspace ws;
+// turn) fills one for sources [begin, end) on a thread's workspace ws, whose
+// searches move from heap to radix queue past heapLimit nodes;
 // fold(lane, result) takes one lane of each result, strictly in source
 // order within the lane. watcher, if any, hears of the sources folded in
 // tasks (see OrderedRunWatcher). Exceptions stop the run and reach the
 // caller.
 template <class Result, class MakeResult, class Produce, class Fold>
 void FastRun_Sources(const FastGraph& graph, int64_t first, int64_t count,
-                     const FastRunShape& shape, const RunOptions& options, MakeResult makeResult,
+                     const FastRunShape& shape, int32_t heapLimit, MakeResult makeResult,
                      Produce produce, Fold fold, OrderedRunWatcher* watcher = nullptr) {
   const int64_t tasks = (count + shape.perTask - 1) / shape.perTask;
   auto makeWorkspace = [&] {
     FastWorkspace ws;
     FastWorkspace_Init(ws, graph);
-    ws.heapLimit = options.heapLimit.value_or(kDefaultHeapLimit);
+    ws.heapLimit = heapLimit;
     return ws;
   };
   auto produceTask = [&](int64_t task, FastWorkspace& ws, Result& result, OrderedTurn& turn) {

@@ -1,9 +1,13 @@
 #include "library/Output.h"
 
-#include <cerrno>
-#include <unistd.h>
-
 #include "graph/RunError.h"
+#include "library/Fixed6.h"
+
+void pathsuite::TextBuffer::AppendFixed6(double value) {
+  Reserve(kFixed6Widest);
+  char* begin = data_.data() + size_;
+  size_ += static_cast<size_t>(Fixed6_Write(begin, value) - begin);
+}
 
 std::string Output_Escaped(std::string_view text) {
   static const char kHex[] = "0123456789abcdef";
@@ -35,26 +39,4 @@ void Output_WriteWhenFull(std::ostream& out, TextBuffer& text) {
   if (text.Size() < (size_t{1} << 20)) return;
   Output_Write(out, text.View());
   text.Clear();
-}
-
-std::streamsize FdStreamBuf::xsputn(const char* s, std::streamsize n) {
-  std::streamsize done = 0;
-  while (done < n && error_ == 0) {
-    const ssize_t wrote = write(fd_, s + done, static_cast<size_t>(n - done));
-    if (wrote < 0) {
-      if (errno == EINTR) continue;
-      error_ = errno;
-    } else if (wrote == 0) {
-      error_ = EIO;  // no progress would loop forever
-    } else {
-      done += wrote;
-    }
-  }
-  return done;
-}
-
-FdStreamBuf::int_type FdStreamBuf::overflow(int_type c) {
-  if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
-  const char ch = traits_type::to_char_type(c);
-  return xsputn(&ch, 1) == 1 ? c : traits_type::eof();
 }

@@ -15,8 +15,8 @@ namespace {
 constexpr int32_t kFixedCapacity = 17039;
 constexpr const char* kFileArguments = " EDGE_FILE IGNORED NODE_CAPACITY";
 
-// The line widths are the programs' first definitions: 2 x (L + 32),
-// 2 x (L + 6) and 2 x (L + 1) + 25 for name widths 20, 15 and 16.
+// Line widths: 2 x (L + 32), 2 x (L + 6) and 2 x (L + 1) + 25 for name
+// widths 20, 15 and 16.
 constexpr Program kPrograms[] = {
     {Deliverable::Anybridge, "anybridge", 20, 104, 0, Dataset::CommandLine, LENGTH_RECIPROCAL,
      EdgeFilter::None, Betweenness_Run, kFileArguments,
@@ -50,7 +50,7 @@ static_assert(TableFollowsDeliverables(), "rows must stand in the order of Deliv
 // location (symbolic links to it resolved), so one layout serves the build
 // tree and any installation wherever it is put. Without /proc the path is
 // left relative to the working directory, and a failed open names it.
-std::string BundledDataset(const char* file) {
+[[maybe_unused]] std::string BundledDataset(const char* file) {
   const std::filesystem::path data = std::filesystem::path(DATA_DIR_FROM_BIN) / file;
   std::error_code error;
   const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);

@@ -21,7 +21,7 @@ struct Program {
   Deliverable id;
   const char* name;
   int nameWidth;        // longest name in bytes
-  int lineWidth;        // the line buffer of the program's first definition
+  int lineWidth;        // the settings record's line width (see RunSettings)
   int32_t capacity;     // node capacity; 0 when the command line gives it
   Dataset dataset;
   LengthRule lengthRule;

@@ -36,6 +36,12 @@ inline Contributions ScoreTasks_NewResult(int32_t lanes, int32_t shift, int32_t 
   return result;
 }
 
+// The most room a one-lane result for one source takes: a node index and a
+// value, 12 bytes, for each node it reaches, and the records that hold them.
+inline int64_t ScoreTasks_BytesPerSource(int32_t nodeCount) {
+  return int64_t{nodeCount} * 12 + static_cast<int64_t>(sizeof(Contributions) + sizeof(LaneValues));
+}
+
 inline void ScoreTasks_Clear(Contributions& out) {
   for (LaneValues& lane : out) lane.size = 0;
 }

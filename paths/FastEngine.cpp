@@ -25,20 +25,20 @@ void Fast_Search(const FastGraph& graph, int32_t s, SearchMode mode, FastWorkspa
   }
 }
 
-const std::vector<int32_t>& Fast_RowsAbove(const FastGraph& graph, int32_t s, FastWorkspace& ws) {
+const std::vector<int32_t>& Fast_RowsFrom(const FastGraph& graph, int32_t from, FastWorkspace& ws) {
   std::vector<int32_t>& rows = ws.rows;
   rows.clear();
-  const size_t above = static_cast<size_t>(graph.nodeCount - s - 1);
+  const size_t above = static_cast<size_t>(graph.nodeCount - from);
   // Sorting the few reached nodes beats a sweep when the source reaches
   // little of the graph; otherwise the sweep is cheaper.
   if (ws.order.size() * 16 < above) {
     for (const int32_t v : ws.order) {
-      if (v > s) rows.push_back(v);
+      if (v >= from) rows.push_back(v);
     }
     std::sort(rows.begin(), rows.end());
     return rows;
   }
-  for (int32_t v = s + 1; v < graph.nodeCount; ++v) {
+  for (int32_t v = from; v < graph.nodeCount; ++v) {
     if (ws.state[v].phase == kSettled) rows.push_back(v);
   }
   return rows;

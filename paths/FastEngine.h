@@ -74,6 +74,7 @@ bool Fast_Accumulate(int32_t s, FastWorkspace& ws, AddScore&& add) {
   return FastAccumulate_Walk<PlainCounts>(s, ws, add) != INFINITY;
 }
 
-// After a distance-mode Fast_Search from s: the settled nodes above s, in
-// ascending index order (held in ws.rows).
-const std::vector<int32_t>& Fast_RowsAbove(const FastGraph& graph, int32_t s, FastWorkspace& ws);
+// After a Fast_Search: the settled nodes of index `from` and above, in
+// ascending index order (held in ws.rows). The programs list a source's row
+// from s + 1, each pair once.
+const std::vector<int32_t>& Fast_RowsFrom(const FastGraph& graph, int32_t from, FastWorkspace& ws);

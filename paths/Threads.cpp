@@ -100,3 +100,8 @@ unsigned Threads_Available() {
   const unsigned quota = CgroupQuota();
   return quota > 0 ? std::min(affinity, quota) : affinity;
 }
+
+unsigned Threads_Resolve(unsigned requested, unsigned sharers) {
+  if (requested > 0) return requested;
+  return std::max(1u, Threads_Available() / std::max(1u, sharers));
+}

@@ -6,12 +6,11 @@
 #include <cstdlib>
 #include <unistd.h>
 
+#include "cli/FdStreamBuf.h"
 #include "graph/RunError.h"
 #include "library/Arguments.h"
-#include "library/Checkpoint.h"
 #include "library/Output.h"
-#include "cli/Program.h"
-#include "cli/Progress.h"
+#include "paths/Threads.h"
 
 #ifndef PATHSUITE_VERSION
 #define PATHSUITE_VERSION "unknown"
@@ -21,12 +20,17 @@ namespace {
 
 constexpr unsigned kMostThreads = 4096;
 
-// The signal that asked a checkpointed run to stop. A signal handler can
-// reach nothing but such a flag, so this is the process's one piece of
-// shared state: set by the handler, read by the run.
+// The signal that asked a checkpointed run to stop, and the run's cancel
+// flag it sets. A signal handler can reach nothing but such flags, so these
+// are the process's one piece of shared state: set by the handler, read by
+// the run.
 std::atomic<int> gStopSignal{0};
+std::atomic<bool> gCancel{false};
 
-extern "C" void RecordStop(int signal) { gStopSignal.store(signal); }
+extern "C" void RecordStop(int signal) {
+  gStopSignal.store(signal);
+  gCancel.store(true);
+}
 
 void CatchStopSignals() {
   struct sigaction action {};
@@ -63,16 +67,6 @@ double ReadSeconds(const std::string& text) {
   return seconds;
 }
 
-int64_t ReadCount(const char* option, const std::string& text, bool powerOfTwo) {
-  const std::optional<int64_t> n = Arguments_ScanInteger(text);
-  const bool digits = !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
-  if (!digits || !n || *n < 1 || *n > (int64_t{1} << 30) || (powerOfTwo && (*n & (*n - 1)) != 0)) {
-    Usage(std::string(option) + " takes a whole number from 1 to 2^30" +
-          (powerOfTwo ? ", a power of two" : "") + ", not '" + text + "'");
-  }
-  return *n;
-}
-
 std::string ProgramNames() {
   std::string names;
   for (const Program& p : Program_All()) names += (names.empty() ? "" : ", ") + std::string(p.name);
@@ -81,17 +75,16 @@ std::string ProgramNames() {
 
 }  // namespace
 
-std::string Runner_Usage(const std::string& name, RunnerKind kind) {
+std::string Runner_Usage(const std::string& name, const RunnerExtras* extras) {
   const std::string pad(name.size(), ' ');
   const std::string checkpoint = "[--checkpoint FILE [--checkpoint-every SECONDS]]";
-  const std::string tail = kind == RunnerKind::Cluster
-                               ? checkpoint + "\n       " + pad + " [--block SOURCES] [--segment NODES]"
-                               : checkpoint;
+  const std::string tail =
+      extras != nullptr ? checkpoint + "\n       " + pad + " " + extras->Usage() : checkpoint;
   return "usage: " + name + " [--threads N] [--progress | --no-progress]\n       " + pad + " " +
          tail + " PROGRAM [ARGS...]\n       " + name + " --help | --version\n";
 }
 
-RunnerOptions Runner_ReadOptions(const std::vector<std::string>& argv, RunnerKind kind) {
+RunnerOptions Runner_ReadOptions(const std::vector<std::string>& argv, RunnerExtras* extras) {
   RunnerOptions options;
   size_t i = 0;
   // --name VALUE or --name=VALUE; value is set when `arg` is that option.
@@ -105,6 +98,17 @@ RunnerOptions Runner_ReadOptions(const std::vector<std::string>& argv, RunnerKin
     if (arg.rfind(name + "=", 0) == 0) {
       value = arg.substr(name.size() + 1);
       return true;
+    }
+    return false;
+  };
+  auto extra = [&](const std::string& arg) {
+    if (extras == nullptr) return false;
+    for (const std::string& name : extras->Names()) {
+      std::string value;
+      if (valued(arg, name.c_str(), value)) {
+        extras->Set(name, value);
+        return true;
+      }
     }
     return false;
   };
@@ -131,11 +135,7 @@ RunnerOptions Runner_ReadOptions(const std::vector<std::string>& argv, RunnerKin
     } else if (valued(arg, "--checkpoint", value)) {
       if (value.empty()) Usage("--checkpoint needs a file name");
       options.checkpoint = value;
-    } else if (kind == RunnerKind::Cluster && valued(arg, "--block", value)) {
-      options.block = ReadCount("--block", value, false);
-    } else if (kind == RunnerKind::Cluster && valued(arg, "--segment", value)) {
-      options.segment = ReadCount("--segment", value, true);
-    } else {
+    } else if (!extra(arg)) {
       Usage("unknown option '" + arg + "'");
     }
   }
@@ -158,25 +158,22 @@ RunnerOptions Runner_ReadOptions(const std::vector<std::string>& argv, RunnerKin
 }
 
 std::optional<int> Runner_Start(const std::string& name, const std::vector<std::string>& argv,
-                                RunnerKind kind, bool speak, RunnerOptions& options) {
+                                RunnerExtras* extras, bool speak, RunnerOptions& options) {
   try {
-    options = Runner_ReadOptions(argv, kind);
+    options = Runner_ReadOptions(argv, extras);
   } catch (const RunError& e) {
     if (speak) {
       Program_Report(name, e.what());
-      const std::string usage = Runner_Usage(name, kind);
+      const std::string usage = Runner_Usage(name, extras);
       [[maybe_unused]] ssize_t wrote = write(2, usage.data(), usage.size());
     }
     return e.status();
   }
   if (!options.help && !options.version) return std::nullopt;
   if (!speak) return 0;
-  const std::string cluster = kind == RunnerKind::Cluster
-                                  ? "  --block N              sources a rank takes at a time\n"
-                                    "  --segment N            nodes of a score segment (a power of two)\n"
-                                  : "";
+  const std::string extraHelp = extras != nullptr ? extras->Help() : "";
   const std::string text =
-      options.help ? Runner_Usage(name, kind) +
+      options.help ? Runner_Usage(name, extras) +
                          "Runs PROGRAM with its own arguments, output, messages and status.\n"
                          "PROGRAM: " + ProgramNames() + ".\n"
                          "  --threads N            searches on N threads (1 to 4096)\n"
@@ -184,7 +181,7 @@ std::optional<int> Runner_Start(const std::string& name, const std::vector<std::
                          "  --no-progress          none (default: when it is a terminal)\n"
                          "  --checkpoint FILE      save and resume a betweenness run\n"
                          "  --checkpoint-every S   save every S seconds (default 300)\n" +
-                         cluster
+                         extraHelp
                    : name + " (pathsuite) " PATHSUITE_VERSION "\n";
   FdStreamBuf standardOutput(1);
   std::ostream out(&standardOutput);
@@ -195,26 +192,28 @@ std::optional<int> Runner_Start(const std::string& name, const std::vector<std::
   return 0;
 }
 
-RunnerSetup::RunnerSetup(const RunnerOptions& options, bool showMeter) {
-  run_.threads = options.threads;
+RunnerSetup::RunnerSetup(const RunnerOptions& options, unsigned threads, bool showMeter) {
+  run_.threads = threads;
   if (showMeter && options.progress.value_or(isatty(2) == 1)) {
-    progress_.emplace(options.program->name, 2, isatty(1) == 1 && isatty(2) == 1);
-    run_.progress = &*progress_;
+    meter_.emplace(options.program->name, 2, isatty(1) == 1 && isatty(2) == 1);
+    run_.progress = meter_->Callback();
+    reporting_.meter = &*meter_;
   }
   if (!options.checkpoint.empty()) {
-    plan_.path = options.checkpoint;
-    plan_.everySeconds = options.checkpointEvery.value_or(plan_.everySeconds);
-    plan_.stopSignal = &gStopSignal;
-    run_.checkpoint = &plan_;
+    run_.checkpoint = pathsuite::CheckpointOptions{options.checkpoint, 300};
+    if (options.checkpointEvery) run_.checkpoint->everySeconds = *options.checkpointEvery;
+    run_.cancel = &gCancel;
+    reporting_.stopSignal = &gStopSignal;
+    reporting_.checkpoint = options.checkpoint;
     CatchStopSignals();
   }
 }
 
 int Runner_Main(const std::string& name, const std::vector<std::string>& argv) {
   RunnerOptions options;
-  if (const std::optional<int> status = Runner_Start(name, argv, RunnerKind::Local, true, options)) {
+  if (const std::optional<int> status = Runner_Start(name, argv, nullptr, true, options)) {
     return *status;
   }
-  const RunnerSetup setup(options, true);
-  return Program_Execute(*options.program, options.args, setup.run());
+  RunnerSetup setup(options, Threads_Resolve(options.threads), true);
+  return Program_Execute(*options.program, options.args, setup.run(), setup.reporting());
 }

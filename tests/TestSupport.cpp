@@ -147,8 +147,15 @@ RunSettings SettingsWithPath(Deliverable which, const std::string& path) {
   return settings;
 }
 
+void RunDriver(Driver driver, RunSettings settings, const std::vector<std::string>& args,
+               std::ostream& out, const TestEngine& engine) {
+  RunOptions options;
+  options.threads = engine.threads;
+  driver(std::move(settings), args, out, options, EngineChoice{engine.reference, engine.heapLimit});
+}
+
 std::string RunOnText(Deliverable which, std::string_view text, const std::string& capacity,
-                      const std::vector<std::string>& extraArgs, RunOptions engine) {
+                      const std::vector<std::string>& extraArgs, TestEngine engine) {
   TempFile file(text);
   RunSettings settings = RunSettings_For(which);
   std::vector<std::string> args;
@@ -159,7 +166,7 @@ std::string RunOnText(Deliverable which, std::string_view text, const std::strin
     args = extraArgs;
   }
   std::ostringstream out;
-  Program_Of(which).driver(settings, args, out, engine);
+  RunDriver(Program_Of(which).driver, settings, args, out, engine);
   return out.str();
 }
 

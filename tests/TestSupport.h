@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <random>
 #include <set>
 #include <string>
@@ -81,11 +82,23 @@ std::string MakeGraph(std::mt19937_64& rng, const GraphShape& shape);
 // proportion to degree. The same bytes on every machine.
 std::string SocialGraph(uint32_t n, uint64_t seed);
 
+// How a test runs a driver: the reference or the fast engine, on `threads`
+// threads, with the heap-to-radix limit of the fast engine's searches.
+struct TestEngine {
+  bool reference = false;
+  unsigned threads = 0;
+  std::optional<int32_t> heapLimit = std::nullopt;
+};
+
+// Runs a driver as engine says.
+void RunDriver(Driver driver, RunSettings settings, const std::vector<std::string>& args,
+               std::ostream& out, const TestEngine& engine);
+
 // Runs a deliverable's driver in process over an input text. Programs with
 // a command-line input get args {file, "x", capacity}; fixed-path programs
 // read the text as their dataset and get extraArgs (spanpairs' range).
 std::string RunOnText(Deliverable which, std::string_view text, const std::string& capacity,
-                      const std::vector<std::string>& extraArgs, RunOptions engine);
+                      const std::vector<std::string>& extraArgs, TestEngine engine);
 
 // Settings of a deliverable whose dataset path points at path.
 RunSettings SettingsWithPath(Deliverable which, const std::string& path);

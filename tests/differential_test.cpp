@@ -1,4 +1,4 @@
-// The fast engine against the written procedure, byte for byte, through
+// The fast engine against the reference search and accumulation, byte for byte, through
 // every program's driver, on generated graphs full of exact ties, duplicate
 // lines, self-loops and special weights, with several thread counts.
 #include <gtest/gtest.h>
@@ -30,14 +30,14 @@ void ExpectSameEverywhere(const std::string& graph, const std::string& label) {
   };
   // 1, 2 and 7 threads; then searches that move to the radix queue at once
   // or after two nodes.
-  const RunOptions engines[] = {{false, 1, {}}, {false, 2, {}},
+  const TestEngine engines[] = {{false, 1, {}}, {false, 2, {}},
                                   {false, 7, {}}, {false, 2, 0},
                                   {false, 7, 2}};
   for (const auto& program : programs) {
     const std::string capacity = "100000";
     const std::string expected =
-        RunOnText(program.which, graph, capacity, program.extraArgs, RunOptions{true, 1});
-    for (const RunOptions& engine : engines) {
+        RunOnText(program.which, graph, capacity, program.extraArgs, TestEngine{true, 1});
+    for (const TestEngine& engine : engines) {
       const std::string actual =
           RunOnText(program.which, graph, capacity, program.extraArgs, engine);
       ASSERT_EQ(expected, actual) << label << ", deliverable " << static_cast<int>(program.which)
@@ -317,9 +317,9 @@ TEST(Differential, CountsPastTheLargestDoubleAmongTiesAndSpecialWeights) {
     // Else wide counts would only have been checked where plain ones are exact.
     EXPECT_GT(overflowed, 0) << label;
     const std::string expected =
-        RunOnText(Deliverable::Anybridge, text, "100000", {}, RunOptions{true, 1, {}});
-    for (const RunOptions engine : {RunOptions{false, 1, {}}, RunOptions{false, 2, {}},
-                                      RunOptions{false, 7, 0}}) {
+        RunOnText(Deliverable::Anybridge, text, "100000", {}, TestEngine{true, 1, {}});
+    for (const TestEngine engine : {TestEngine{false, 1, {}}, TestEngine{false, 2, {}},
+                                      TestEngine{false, 7, 0}}) {
       EXPECT_EQ(expected, RunOnText(Deliverable::Anybridge, text, "100000", {}, engine))
           << label << ", threads " << engine.threads;
     }
@@ -334,7 +334,7 @@ namespace {
 // c is reached at -nan + nan, which must print as -nan in every engine.
 TEST(Differential, SumOfTwoNaNsKeepsTheDistanceSign) {
   const std::string graph = "a b -nan\nb c nan\n";
-  for (const RunOptions engine : {RunOptions{true, 1}, RunOptions{false, 1}, RunOptions{false, 2}}) {
+  for (const TestEngine engine : {TestEngine{true, 1}, TestEngine{false, 1}, TestEngine{false, 2}}) {
     EXPECT_EQ("a b -nan\na c -nan\nb c nan\n", RunOnText(Deliverable::Anypairs, graph, "3", {}, engine));
   }
 }

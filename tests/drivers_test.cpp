@@ -1,7 +1,7 @@
 // The six programs through their driver functions: listings worked out by
 // hand, the fixed-capacity tails, command lines and their errors, and the
 // "%f" formatting of every kind of double. Each listing is checked with the
-// reference procedure and with the fast engine.
+// reference search and accumulation and with the fast engine.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,9 +18,9 @@
 
 namespace {
 
-const RunOptions kEngines[] = {{true, 1}, {false, 1}, {false, 2}};
+const TestEngine kEngines[] = {{true, 1}, {false, 1}, {false, 2}};
 
-std::string EngineName(const RunOptions& e) {
+std::string EngineName(const TestEngine& e) {
   return e.reference ? "reference" : "fast, " + std::to_string(e.threads) + " threads";
 }
 
@@ -73,9 +73,9 @@ Outcome RunDriver(Deliverable which, const RunSettings& settings, const std::vec
   std::ostringstream out;
   try {
     if (which == Deliverable::Spanpairs || which == Deliverable::Anypairs) {
-      Pairs_Run(settings, args, out, RunOptions{true, 1});
+      RunDriver(Pairs_Run, settings, args, out, TestEngine{true, 1});
     } else {
-      Betweenness_Run(settings, args, out, RunOptions{true, 1});
+      RunDriver(Betweenness_Run, settings, args, out, TestEngine{true, 1});
     }
   } catch (const RunError& e) {
     outcome.status = e.status();

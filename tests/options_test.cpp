@@ -93,10 +93,10 @@ TEST(Options, HelpStatesTheNameWidthTheLoaderEnforces) {
     const int width = std::stoi(help.substr(at + tag.size()));
     const std::vector<std::string> range = {"0", "0"};  // spanpairs' sources
     const std::string fits = "a " + std::string(static_cast<size_t>(width), 'n') + " 1\n";
-    EXPECT_NO_THROW(RunOnText(program.id, fits, "10", range, RunOptions{}));
+    EXPECT_NO_THROW(RunOnText(program.id, fits, "10", range, TestEngine{}));
     const std::string over = "a " + std::string(static_cast<size_t>(width) + 1, 'n') + " 1\n";
     try {
-      RunOnText(program.id, over, "10", range, RunOptions{});
+      RunOnText(program.id, over, "10", range, TestEngine{});
       ADD_FAILURE() << "a name of " << width + 1 << " bytes loaded";
     } catch (const RunError& e) {
       EXPECT_EQ(e.status(), 1);

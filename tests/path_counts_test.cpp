@@ -92,7 +92,7 @@ std::vector<CountCase> CountCases(bool longChains) {
   return cases;
 }
 
-void ExpectScores(const RunOptions& engine, bool longChains = true) {
+void ExpectScores(const TestEngine& engine, bool longChains = true) {
   for (const CountCase& c : CountCases(longChains)) {
     EXPECT_EQ(c.expected, RunOnText(Deliverable::Anybridge, c.graph, "10000", {}, engine))
         << c.label << ", reference " << engine.reference << ", threads " << engine.threads;
@@ -100,14 +100,14 @@ void ExpectScores(const RunOptions& engine, bool longChains = true) {
 }
 
 TEST(PathCounts, PastTwoToThe31And53AndTheLargestDoubleInTheFastEngine) {
-  ExpectScores(RunOptions{false, 1, {}});
-  ExpectScores(RunOptions{false, 2, {}});
+  ExpectScores(TestEngine{false, 1, {}});
+  ExpectScores(TestEngine{false, 2, {}});
 }
 
 // Apart, so that the reference's slow pass over 3301 nodes (tens of seconds)
 // can run beside other tests.
 TEST(PathCounts, PastTwoToThe31And53AndTheLargestDoubleInTheReference) {
-  ExpectScores(RunOptions{true, 1, {}}, !kSanitized);
+  ExpectScores(TestEngine{true, 1, {}}, !kSanitized);
 }
 
 }  // namespace

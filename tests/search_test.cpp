@@ -346,7 +346,7 @@ TEST(FastEngine, FourNodeExampleMatchesTheReference) {
   Fast_Search(fast, 3, SEARCH_DISTANCES, ws);
   EXPECT_EQ(ws.state[0].dist, 1.0);
   Fast_Search(fast, 0, SEARCH_DISTANCES, ws);
-  EXPECT_EQ(Fast_RowsAbove(fast, 0, ws), (Ints{1, 2, 3}));
+  EXPECT_EQ(Fast_RowsFrom(fast, 1, ws), (Ints{1, 2, 3}));
 }
 
 }  // namespace

@@ -1,0 +1,33 @@
+#include "cluster/RingState.h"
+
+#include <cstring>
+
+#include "cluster/Cluster.h"
+
+RingState::RingState(const RunOptions& run, const Reporting& reporting,
+                     const CheckpointIdentity& identity, const std::vector<double>& start,
+                     int64_t sourcesDone)
+    : run_(run), reporting_(reporting), identity_(identity), schedule_(run, identity),
+      complete_(schedule_.Saving() ? start : std::vector<double>()),
+      building_(complete_.size()), completeDone_(sourcesDone) {}
+
+void RingState::Arrived(const double* data, int64_t begin, int64_t size) {
+  if (!schedule_.Saving()) return;
+  std::memcpy(building_.data() + begin, data, static_cast<size_t>(size) * sizeof(double));
+}
+
+void RingState::RoundComplete(int64_t sourcesDone) {
+  if (run_.progress) run_.progress(sourcesDone, identity_.nodeCount);
+  if (!schedule_.Saving()) return;
+  complete_.swap(building_);
+  completeDone_ = sourcesDone;
+  // A stop is StopIfAsked's to act on, which ends the job.
+  if (schedule_.SaveDue() && !schedule_.StopAsked()) schedule_.Save(completeDone_, complete_);
+}
+
+bool RingState::StopIfAsked() {
+  if (!schedule_.StopAsked()) return false;
+  const int status = Program_Guard(identity_.program, reporting_,
+                                   [&] { schedule_.StopIfAsked(completeDone_, complete_); });
+  Cluster_Abort(status);
+}

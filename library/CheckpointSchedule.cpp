@@ -1,0 +1,25 @@
+#include "library/CheckpointSchedule.h"
+
+#include "graph/RunError.h"
+
+CheckpointSchedule::CheckpointSchedule(const pathsuite::RunOptions& options,
+                                       const CheckpointIdentity& identity)
+    : options_(options), identity_(identity), nextSave_(NextSave()) {}
+
+CheckpointSchedule::Clock::time_point CheckpointSchedule::NextSave() const {
+  const double seconds = Saving() ? options_.checkpoint->everySeconds : 0;
+  return Clock::now() +
+         std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
+
+void CheckpointSchedule::Save(int64_t sourcesDone, std::span<const double> scores) {
+  Checkpoint_Write(options_.checkpoint->path, identity_, sourcesDone, scores);
+  nextSave_ = NextSave();
+  if (StopAsked()) throw pathsuite::Cancelled(sourcesDone, identity_.nodeCount, true);
+}
+
+void CheckpointSchedule::StopIfAsked(int64_t sourcesDone, std::span<const double> scores) {
+  if (!StopAsked()) return;
+  if (Saving()) Save(sourcesDone, scores);
+  throw pathsuite::Cancelled(sourcesDone, identity_.nodeCount, false);
+}

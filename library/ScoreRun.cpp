@@ -1,0 +1,86 @@
+#include "library/ScoreRun.h"
+
+#include "library/FastRun.h"
+#include "library/ScoreTasks.h"
+
+namespace {
+
+// Keeps the progress callback and the checkpoint of a run in step with its
+// fold: a snapshot of the scores is taken at a task boundary, with every
+// lane stopped there, and written while the fold goes on.
+class ScoreWatcher final : public OrderedRunWatcher {
+ public:
+  ScoreWatcher(const pathsuite::RunOptions& options, CheckpointSchedule& schedule,
+               const std::vector<double>& scores, int64_t first, int64_t perTask)
+      : options_(options), schedule_(schedule), scores_(scores), first_(first),
+        perTask_(perTask) {}
+
+  bool Folded(int64_t tasks) override {
+    const int64_t done = SourcesAfter(tasks);
+    if (options_.progress) options_.progress(done, Total());
+    if (!schedule_.Saving()) schedule_.StopIfAsked(done, {});
+    return schedule_.SaveDue();
+  }
+
+  void Snapshot(int64_t tasks) override {
+    snapshotDone_ = SourcesAfter(tasks);
+    snapshot_ = scores_;
+  }
+
+  void Persist() override { schedule_.Save(snapshotDone_, snapshot_); }
+
+ private:
+  int64_t Total() const { return static_cast<int64_t>(scores_.size()); }
+  int64_t SourcesAfter(int64_t tasks) const { return std::min(first_ + tasks * perTask_, Total()); }
+
+  const pathsuite::RunOptions& options_;
+  CheckpointSchedule& schedule_;
+  const std::vector<double>& scores_;
+  const int64_t first_;
+  const int64_t perTask_;
+  std::vector<double> snapshot_;
+  int64_t snapshotDone_ = 0;
+};
+
+}  // namespace
+
+ScoreStart ScoreRun_Resume(const CheckpointIdentity& identity, const pathsuite::RunOptions& options) {
+  ScoreStart start;
+  start.scores.assign(static_cast<size_t>(identity.nodeCount), 0.0);
+  if (!options.checkpoint) return start;
+  const std::string& path = options.checkpoint->path;
+  if (std::optional<CheckpointState> saved = Checkpoint_Read(path, identity)) {
+    start.scores = std::move(saved->scores);
+    start.sourcesDone = saved->sourcesDone;
+  }
+  Checkpoint_CheckWritable(path);
+  return start;
+}
+
+std::vector<double> ScoreRun_Fast(const FastGraph& fast, ScoreStart start,
+                                  const pathsuite::RunOptions& options, unsigned threads,
+                                  CheckpointSchedule& schedule, int32_t heapLimit) {
+  std::vector<double>& scores = start.scores;
+  const int64_t n = fast.nodeCount;
+  const FastRunShape shape = FastRun_Shape(FastRunKind::Scores, fast.nodeCount, threads);
+  const int32_t shift = shape.laneShift;
+  // A slot holds every value of its task: one per reached node and source.
+  auto makeResult = [&] {
+    return ScoreTasks_NewResult(shape.run.lanes, shift, fast.nodeCount, shape.perTask);
+  };
+  auto produce = [&](int64_t begin, int64_t end, FastWorkspace& ws, Contributions& out,
+                     OrderedTurn&) {
+    ScoreTasks_Clear(out);
+    ScoreTasks_AddSources(fast, begin, end, ws, shift, out);
+  };
+  auto fold = [&](int32_t lane, Contributions& c) {
+    ScoreTasks_Fold(c[static_cast<size_t>(lane)], scores);
+  };
+  ScoreWatcher watcher(options, schedule, scores, start.sourcesDone, shape.perTask);
+  const bool watched = options.progress || schedule.Saving() || options.cancel != nullptr;
+  if (options.progress) options.progress(start.sourcesDone, n);
+  FastRun_Sources<Contributions>(fast, start.sourcesDone, n - start.sourcesDone, shape, heapLimit,
+                                 makeResult, produce, fold, watched ? &watcher : nullptr);
+  schedule.StopIfAsked(n, scores);
+  return std::move(scores);
+}
