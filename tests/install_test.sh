@@ -2,12 +2,13 @@
 # Installs the build into a temporary prefix, moves the installation
 # elsewhere and runs each installed program once.
 # usage: install_test.sh BUILD_DIR CONFIG VERSION BINDIR DATADIR MANDIR
-#                        BUILT_BETWEENNESS [MAIN_DATASET [COMPANION_DATASET]]
+#                        BUILT_BETWEENNESS [MAIN_DATASET [COMPANION_DATASET [PYTHON]]]
 # BINDIR, DATADIR and MANDIR are relative to the prefix; the two datasets are
-# the build's configured paths (empty: the bundled files).
+# the build's configured paths (empty: the bundled files); PYTHON, the
+# interpreter of the Python module when it was built.
 set -euo pipefail
 build=$1 config=$2 version=$3 bindir=$4 datadir=$5 mandir=$6 built=$7
-main=${8-} companion=${9-}
+main=${8-} companion=${9-} python=${10-}
 programs="anybridge plusbridge betweenness linkbridge spanpairs anypairs"
 
 tmp=$(mktemp -d)
@@ -70,4 +71,28 @@ fi
 "$bin/linkbridge" >"$tmp/out"
 got=$(head -n 4 "$tmp/out")
 [ "$got" = "$expected" ] || fail "linkbridge read the wrong dataset: got '$got', expected '$expected'"
+# A library user's project, built against the installed tree alone, gives
+# the program's listing.
+cmake -S "$(dirname "$0")/consumer" -B "$tmp/consumer" -DCMAKE_PREFIX_PATH="$prefix" \
+  -DCMAKE_BUILD_TYPE=Release >"$tmp/consumer.log" 2>&1 || fail "consumer configure: $(tail -5 "$tmp/consumer.log")"
+cmake --build "$tmp/consumer" >>"$tmp/consumer.log" 2>&1 || fail "consumer build: $(tail -5 "$tmp/consumer.log")"
+printf 'a b 0\na c 3\nc b 3\nlonger-than-twenty-bytes-name c 1\n' >"$tmp/edges.txt"
+"$tmp/consumer/consumer" "$tmp/edges.txt" >"$tmp/consumer.out" || fail "consumer failed"
+grep -v '^distance ' "$tmp/consumer.out" >"$tmp/consumer.scores"
+printf 'a b 0\na c 3\nc b 3\n' >"$tmp/short.txt"
+"$tmp/consumer/consumer" "$tmp/short.txt" | grep -v '^distance ' >"$tmp/consumer.short"
+"$bin/anybridge" "$tmp/short.txt" x 10 >"$tmp/anybridge.short"
+cmp -s "$tmp/consumer.short" "$tmp/anybridge.short" || fail "the consumer's scores differ from anybridge's"
+[ "$(grep -c '^distance 0 ' "$tmp/consumer.out")" -eq 4 ] || fail "the consumer's rows: $(cat "$tmp/consumer.out")"
+grep -qx 'longer-than-twenty-bytes-name 0.000000' "$tmp/consumer.scores" || fail "a long name: $(cat "$tmp/consumer.scores")"
+
+# The Python module, where it was built, imports from the installed tree.
+if [ -n "${python:-}" ]; then
+  site=$(find "$prefix" -path '*/site-packages/pathsuite/__init__.py' | head -n 1)
+  [ -n "$site" ] || fail "no Python module installed under $prefix"
+  out=$(cd "$tmp" && PYTHONPATH=$(dirname "$(dirname "$site")") "$python" -c \
+    'import pathsuite, sys; g = pathsuite.read_edges(sys.argv[1]); print(" ".join("%f" % s for s in pathsuite.betweenness(g)))' \
+    "$tmp/short.txt") || fail "the installed Python module failed"
+  [ "$out" = "0.000000 0.000000 2.000000" ] || fail "the installed Python module printed '$out'"
+fi
 echo "install test: ok ($prefix)"
