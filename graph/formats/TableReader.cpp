@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cassert>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -168,23 +167,25 @@ class TableReader {
   // name, the exact spelling first, else the only one that differs in case.
   int Resolve(const ColumnRef& ref, int64_t line) const {
     if (ref.number > 0) return ref.number - 1;
-    assert(!header_.empty() || headerLine_ == 0);
-    std::optional<size_t> found;
-    for (size_t i = 0; i < header_.size() && !found; ++i) {
-      if (header_[i] == ref.name) found = i;
+    for (size_t i = 0; i < header_.size(); ++i) {
+      if (header_[i] == ref.name) return static_cast<int>(i);
     }
+    int found = -1;
     int matches = 0;
-    for (size_t i = 0; i < header_.size() && !found; ++i) {
-      if (SameWord(header_[i], ref.name)) ++matches;
+    for (size_t i = 0; i < header_.size(); ++i) {
+      if (SameWord(header_[i], ref.name)) {
+        found = static_cast<int>(i);
+        matches += 1;
+      }
     }
-    for (size_t i = 0; i < header_.size() && !found && matches == 1; ++i) {
-      if (SameWord(header_[i], ref.name)) found = i;
+    if (matches == 1) return found;
+    if (matches > 1) {
+      Fail(line, "column " + Line_Quote(ref.name) + " matches " + std::to_string(matches) +
+                     " columns of the header but none exactly (its columns: " + HeaderList() +
+                     "): spell it as the header does");
     }
-    if (!found) {
-      Fail(line, "no column " + Line_Quote(ref.name) + " in the header (its columns: " +
-                     HeaderList() + ")");
-    }
-    return static_cast<int>(*found);
+    Fail(line, "no column " + Line_Quote(ref.name) + " in the header (its columns: " +
+                   HeaderList() + ")");
   }
 
   void ResolveColumns(int64_t line) {
@@ -232,9 +233,10 @@ class TableReader {
   [[noreturn]] void FailMixed(const Line& line) const {
     std::string what = Plural(fields_.size(), "field") + " where line " + std::to_string(countLine_) +
                        " has " + std::to_string(expected_) + ": give every line a weight, or none";
+    // Only the first row short of a weight, and no header taken: it may be one.
     if (options_.header == HeaderChoice::Auto && headerLine_ == 0 && countLine_ == firstRow_ &&
-        expected_ == 2) {
-      what += "; line " + std::to_string(firstRow_) + " looks like a header: use --header";
+        expected_ == 2 && rows_ == 1) {
+      what += "; if line " + std::to_string(firstRow_) + " is a header, use --header";
     }
     Fail(line.number, what);
   }
@@ -304,6 +306,7 @@ class TableReader {
     const int32_t ia = Intern(line, a);
     const int32_t ib = Intern(line, b);
     builder_.AddEdge(ia, ib, w);
+    rows_ += 1;
   }
 
   LineSource& lines_;
@@ -321,6 +324,7 @@ class TableReader {
   size_t need_ = 0;      // with --columns: fields a line must have
   size_t expected_ = 0;  // without: the fields of every line, once the first has set it
   int64_t countLine_ = 0;
+  int64_t rows_ = 0;  // data lines taken
 };
 
 }  // namespace
