@@ -112,17 +112,14 @@ class TableReader {
 
   void Split(Line& line) {
     const SplitProblem problem = Fields_Split(line.text, line.size, format_.rule, fields_);
+    if (problem.kind == SplitProblem::kNone) return;
     const std::string field = "field " + std::to_string(problem.field + 1);
-    switch (problem.kind) {
-      case SplitProblem::kNone:
-        return;
-      case SplitProblem::kUnclosedQuote:
-        Fail(line.number, "the quote that opens " + field +
-                              " does not close on this line (a name cannot hold a line break)");
-      case SplitProblem::kTextAfterQuote:
-        Fail(line.number, "text after the closing quote of " + field +
-                              " (write a quote inside a quoted field as \"\")");
+    if (problem.kind == SplitProblem::kUnclosedQuote) {
+      Fail(line.number, "the quote that opens " + field +
+                            " does not close on this line (a name cannot hold a line break)");
     }
+    Fail(line.number, "text after the closing quote of " + field +
+                          " (write a quote inside a quoted field as \"\")");
   }
 
   bool AllFieldsEmpty() const {
@@ -145,7 +142,9 @@ class TableReader {
     const size_t n = fields_.size();
     const ColumnChoice* c = options_.columns ? &*options_.columns : nullptr;
     const int weight = c != nullptr ? (c->weight ? c->weight->number - 1 : -1) : (n == 3 ? 2 : -1);
-    if (weight >= 0 && static_cast<size_t>(weight) < n) return IsColumnWord(fields_[static_cast<size_t>(weight)]);
+    if (weight >= 0 && static_cast<size_t>(weight) < n) {
+      return IsColumnWord(fields_[static_cast<size_t>(weight)]);
+    }
     const size_t source = c != nullptr ? static_cast<size_t>(c->source.number - 1) : 0;
     const size_t target = c != nullptr ? static_cast<size_t>(c->target.number - 1) : 1;
     return source < n && target < n && IsEndWord(fields_[source]) && IsEndWord(fields_[target]);

@@ -18,7 +18,9 @@
 //   points to --columns. With it, a line has at least the columns chosen, and
 //   further fields are ignored.
 // - Names are any non-empty text; a weight is a number as a whole
-//   (Number_Read). Nodes are numbered in order of first appearance, a line's
+//   (Number_Read). A file that fell to the blank format by default, whose
+//   fields but the last end in commas, is CSV written with blanks: an error
+//   that says so. Nodes are numbered in order of first appearance, a line's
 //   first end before its second; edges keep the file's order.
 #pragma once
 
