@@ -150,7 +150,7 @@ TEST(FormatErrors, StandardInputIsNamedSo) {
   EXPECT_EQ(out.message, "standard input:2: weight 'e' in column 3 is not a number");
 }
 
-TEST(FormatErrors, UnreadableFilesAndBrokenGzip) {
+TEST(FormatErrors, UnreadableFilesAndBrokenGzipCloseWhatTheyOpen) {
   TempDir dir;
   std::vector<std::pair<std::string, std::string>> cases = {
       {dir.path() + "/absent.csv", "cannot open DIR/absent.csv: No such file or directory"},
@@ -170,6 +170,7 @@ TEST(FormatErrors, UnreadableFilesAndBrokenGzip) {
                      "DIR/g.gz: gzip data, and this build reads no gzip (it was built without zlib): "
                      "decompress it first, e.g. with zcat"});
   }
+  const size_t openBefore = DirectoryNames("/proc/self/fd").size();
   for (const auto& [path, want] : cases) {
     const ReadOutcome out = ReadWith(OptionsFor(path));
     ASSERT_TRUE(out.failed) << path;
@@ -178,6 +179,7 @@ TEST(FormatErrors, UnreadableFilesAndBrokenGzip) {
     expected.replace(expected.find("DIR"), 3, dir.path());
     EXPECT_EQ(out.message.substr(0, expected.size()), expected) << out.message;
   }
+  EXPECT_EQ(DirectoryNames("/proc/self/fd").size(), openBefore) << "a failed read left a file open";
 }
 
 TEST(FormatErrors, BadColumnTextsAreUsageErrors) {

@@ -8,7 +8,6 @@
 #include <cmath>
 #include <map>
 #include <numeric>
-#include <set>
 #include <vector>
 
 #include "graph/RunError.h"
@@ -362,47 +361,6 @@ TEST(SamplingAdaptive, NeverStopsWithANodeOffByMoreThanEpsilon) {
       }
     }
     EXPECT_EQ(early, epsilon == 0.03 ? 20 : 0) << "E = " << epsilon;
-  }
-}
-
-// Draws of k from a population of N values, each checked against the
-// interval the adaptive test uses (one node; a plan made for the purpose
-// sets L = ln(1/d)): the share of misses must stay within 10 d.
-TEST(SamplingAdaptive, IntervalCoversTheMeanOnSmallPopulations) {
-  const int32_t n = 48;
-  std::vector<std::vector<double>> populations;
-  populations.push_back(std::vector<double>(n, 0.0));
-  populations.back()[7] = n - 2;  // one source carries everything
-  populations.emplace_back();
-  for (int32_t s = 0; s < n; ++s) populations.back().push_back(s % 2 == 0 ? 0.0 : n - 2);
-  populations.emplace_back();
-  for (int32_t s = 0; s < n; ++s) populations.back().push_back(std::floor((n - 2) * std::pow(s / (n - 1.0), 4)));
-  for (const double d : {0.02, 0.05}) {
-    for (const auto& population : populations) {
-      const double mu = std::accumulate(population.begin(), population.end(), 0.0) / n;
-      for (const int32_t k : {24, 32, 40, 44, 47}) {
-        AdaptivePlan plan;
-        plan.n = n;
-        plan.epsilon = 1;
-        plan.delta = d;
-        plan.checkpoints = {k, n};
-        plan.logTerm = std::log(1 / d);
-        const double scale = static_cast<double>(n) / ((n - 1.0) * (n - 2.0));
-        int misses = 0;
-        constexpr int kDraws = 4000;
-        for (int draw = 0; draw < kDraws; ++draw) {
-          double sum = 0, square = 0;
-          for (const int32_t s : Sampling_DrawOrder(n, k, static_cast<uint64_t>(draw))) {
-            sum += population[static_cast<size_t>(s)];
-            square += population[static_cast<size_t>(s)] * population[static_cast<size_t>(s)];
-          }
-          const std::vector<double> sums{sum}, squares{square};
-          const double width = Sampling_AdaptiveWidth(plan, 0, sums, squares);
-          if (std::fabs(scale * (sum / k - mu)) > width) misses += 1;
-        }
-        EXPECT_LE(misses, 10 * d * kDraws) << "k " << k << ", d " << d;
-      }
-    }
   }
 }
 

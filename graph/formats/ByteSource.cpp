@@ -44,17 +44,17 @@ ByteSource::ByteSource(const std::string& path, ReadProgress progress)
     : progress_(std::move(progress)), nextReport_(kReportEvery) {
   if (path == "-") {
     name_ = "standard input";
-    fd_ = STDIN_FILENO;
+    file_.fd = STDIN_FILENO;
   } else {
     name_ = path;
-    fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) {
+    file_.fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (file_.fd < 0) {
       throw RunError(kStatusFailure, "cannot open " + path + ": " + std::strerror(errno));
     }
-    ownsFd_ = true;
+    file_.owned = true;
   }
   struct stat info;
-  if (fstat(fd_, &info) == 0 && S_ISREG(info.st_mode)) total_ = static_cast<uint64_t>(info.st_size);
+  if (fstat(file_.fd, &info) == 0 && S_ISREG(info.st_mode)) total_ = static_cast<uint64_t>(info.st_size);
 
   // Enough of the start to see gzip's two magic bytes (a pipe may give less).
   raw_.resize(kRawBlock);
@@ -76,8 +76,10 @@ ByteSource::ByteSource(const std::string& path, ReadProgress progress)
 #endif
 }
 
-ByteSource::~ByteSource() {
-  if (ownsFd_) close(fd_);
+ByteSource::~ByteSource() = default;
+
+ByteSource::Descriptor::~Descriptor() {
+  if (owned) close(fd);
 }
 
 void ByteSource::Fail(const std::string& what) const {
@@ -91,7 +93,7 @@ void ByteSource::Report() {
 
 size_t ByteSource::ReadRaw(unsigned char* out, size_t size) {
   for (;;) {
-    const ssize_t got = read(fd_, out, size);
+    const ssize_t got = read(file_.fd, out, size);
     if (got < 0) {
       if (errno == EINTR) continue;
       throw RunError(kStatusFailure, "cannot read " + name_ + ": " + std::strerror(errno));

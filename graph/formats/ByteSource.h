@@ -44,9 +44,19 @@ class ByteSource {
   void Report();
   [[noreturn]] void Fail(const std::string& what) const;
 
+  // The descriptor, closed with the member: also when the constructor
+  // throws after opening it.
+  struct Descriptor {
+    int fd = -1;
+    bool owned = false;
+    Descriptor() = default;
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor();
+  };
+
   std::string name_;
-  int fd_ = -1;
-  bool ownsFd_ = false;
+  Descriptor file_;
   ReadProgress progress_;
   uint64_t rawRead_ = 0;
   uint64_t total_ = 0;  // the file's size, 0 when unknown
