@@ -88,6 +88,7 @@ uint64_t Sampling_Below(SampleStream& stream, uint64_t bound);
 
 // The first count sources of the shuffle of 0..n-1 that seed gives, in the
 // order drawn; 0 <= count <= n. A prefix of the draw with a larger count.
+// Takes 4n bytes while it draws (the shuffled array).
 std::vector<int32_t> Sampling_DrawOrder(int32_t n, int32_t count, uint64_t seed);
 
 // The same sources in ascending order: the sample of a --sample run.
