@@ -15,7 +15,7 @@
 namespace {
 
 const std::string kUsage =
-    "usage: pathsuite [--threads N] [--progress | --no-progress]\n"
+    "usage: pathsuite [--threads N] [--progress | --no-progress] [--output FILE]\n"
     "                 [--checkpoint FILE [--checkpoint-every SECONDS]] PROGRAM [ARGS...]\n"
     "       pathsuite --help | --version\n";
 
@@ -154,6 +154,26 @@ TEST(Runner, OwnCommandLineErrors) {
       {{"--threads", "2", "--"}, "no PROGRAM given " + names},
       {{"nope", tri, "x", "10"}, "unknown program 'nope' " + names},
       {{"--", "--help"}, "unknown program '--help' " + names},
+      // The six programs ignore arguments they do not use: the runner's
+      // options after PROGRAM would go unheeded.
+      {JoinArgs(run, {"--threads", "1"}), "'--threads' after anybridge: options go before PROGRAM"},
+      {{"anybridge", "--threads=2", tri, "x", "10"},
+       "'--threads=2' after anybridge: options go before PROGRAM"},
+      {{"betweenness", "--progress"}, "'--progress' after betweenness: options go before PROGRAM"},
+      {{"spanpairs", "0", "3", "--output", ckpt},
+       "'--output' after spanpairs: options go before PROGRAM"},
+      {JoinArgs(run, {"--checkpoint-every=5"}),
+       "'--checkpoint-every=5' after anybridge: options go before PROGRAM"},
+      // A value forgotten before PROGRAM leaves PROGRAM as the file.
+      {{"--checkpoint", "anybridge", tri, "x", "10"},
+       "--checkpoint takes a file name, not the program 'anybridge' (for a file of that name, "
+       "give ./anybridge)"},
+      {{"--output", "betweenness"},
+       "--output takes a file name, not the program 'betweenness' (for a file of that name, "
+       "give ./betweenness)"},
+      {JoinArgs({"--output="}, run), "--output needs a file name"},
+      {JoinArgs({"--output", ckpt, "--checkpoint", dir.path() + "/./run.ckpt"}, run),
+       "--output and --checkpoint name one file: " + ckpt},
   };
   for (const UsageCase& c : cases) {
     std::string line;
@@ -178,9 +198,10 @@ TEST(Runner, HelpVersionAndOptionForms) {
   EXPECT_EQ("", help.err);
   EXPECT_EQ(0u, help.out.rfind(kUsage, 0)) << help.out;
   EXPECT_NE(std::string::npos, help.out.find("PROGRAM: anybridge, plusbridge, betweenness, "
-                                             "linkbridge, spanpairs, anypairs.\n"));
-  for (const char* option : {"--threads N", "--progress", "--no-progress", "--checkpoint FILE",
-                             "--checkpoint-every S"}) {
+                                             "linkbridge, spanpairs, anypairs; options go "
+                                             "before it.\n"));
+  for (const char* option : {"--threads N", "--progress", "--no-progress", "--output FILE",
+                             "--checkpoint FILE", "--checkpoint-every S"}) {
     EXPECT_NE(std::string::npos, help.out.find(std::string("  ") + option + " ")) << option;
   }
   const ProcessResult version = RunProgram("pathsuite", {"--version"});
@@ -193,10 +214,13 @@ TEST(Runner, HelpVersionAndOptionForms) {
   std::ofstream(tri) << "a b 1\nb c 1\nc d 2\n";
   const ProcessResult own = RunProgram("anybridge", {tri, "x", "10"});
   ASSERT_EQ(0, own.status);
-  // Everything after PROGRAM is the program's, options of the runner too.
+  // What follows PROGRAM is the program's: its own --help, and after "--"
+  // before PROGRAM even what looks like the runner's options.
   const ProcessResult ownHelp = RunProgram("anybridge", {"--help"});
   const ProcessResult ownShort = RunProgram("anybridge", {"--threads", "2"});
   ASSERT_EQ(2, ownShort.status);
+  const ProcessResult ownIgnoring = RunProgram("anybridge", {tri, "--progress", "10"});
+  ASSERT_EQ(0, ownIgnoring.status);
   struct FormCase {
     std::vector<std::string> args;
     const ProcessResult& expected;
@@ -208,7 +232,9 @@ TEST(Runner, HelpVersionAndOptionForms) {
       {{"--threads=2", "--", "anybridge", tri, "x", "10"}, own},
       {{"--progress", "--no-progress", "anybridge", tri, "x", "10"}, own},
       {{"anybridge", "--help"}, ownHelp},
-      {{"anybridge", "--threads", "2"}, ownShort},
+      {{"--", "anybridge", "--threads", "2"}, ownShort},
+      {{"--threads", "2", "--", "anybridge", tri, "--progress", "10"}, ownIgnoring},
+      {{"--output", "./anybridge", "anybridge", "--help"}, ownHelp},
   };
   for (const FormCase& f : forms) {
     std::string line;
