@@ -1,6 +1,7 @@
 #include "cli/Progress.h"
 
 #include <cstdio>
+#include <new>
 #include <unistd.h>
 
 namespace {
@@ -61,7 +62,9 @@ void ProgressMeter::Update(int64_t done) {
   Draw(done, now);
 }
 
-void ProgressMeter::Loading(uint64_t read, uint64_t size) {
+// A meter that cannot be drawn, as memory ran short, is not worth failing
+// for: Loading and Draw give up the line.
+void ProgressMeter::Loading(uint64_t read, uint64_t size) try {
   std::lock_guard lock(mutex_);
   if (begun_) return;
   const Clock::time_point now = Clock::now();
@@ -78,9 +81,10 @@ void ProgressMeter::Loading(uint64_t read, uint64_t size) {
     std::snprintf(text, sizeof text, "%s: loading, %.1f MB read", program_.c_str(), mb);
   }
   DrawLine(text);
+} catch (const std::bad_alloc&) {
 }
 
-void ProgressMeter::Draw(int64_t done, Clock::time_point now) {
+void ProgressMeter::Draw(int64_t done, Clock::time_point now) try {
   const double elapsed = std::chrono::duration<double>(now - begin_).count();
   const double percent = total_ > 0 ? 100.0 * static_cast<double>(done) / total_ : 100.0;
   char head[160];
@@ -95,6 +99,7 @@ void ProgressMeter::Draw(int64_t done, Clock::time_point now) {
     line += ", about " + HoursMinutesSeconds(left) + " left";
   }
   DrawLine(std::move(line));
+} catch (const std::bad_alloc&) {
 }
 
 void ProgressMeter::DrawLine(std::string line) {

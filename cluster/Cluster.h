@@ -106,25 +106,23 @@ constexpr size_t kScoreBuffers = 4;
 // every rank gets the first rank's, whatever its own threads and options.
 int64_t Cluster_BlockSize(const ClusterOptions& options, unsigned threads, int64_t bytesPerSource);
 
-// What the first rank alone holds for a betweenness run: its input, where
-// the listing goes, and the lock of its checkpoint, if any.
+// What the first rank alone holds for a betweenness run: its input and
+// the lock of its checkpoint, if any.
 struct FirstRankScores {
   const ScoreInput& input;
-  ListingOutput& listing;
   CheckpointLock* lock;
 };
 
-// The betweenness run on every rank: the listing from the first one, which
-// alone has input (the others pass nullptr and get the names only). The
-// first rank writes the listing and commits it, then removes the
-// checkpoint.
-void ClusterScores_Run(const ClusterRank& self, const ClusterOptions& cluster,
-                       const RunOptions& run, const Reporting& reporting,
-                       const FirstRankScores* first, const NameList& names, ScoreStart start,
-                       const FastGraph& fast);
+// The betweenness run on every rank: the first one, which alone has input
+// (the others pass nullptr and get the names only), gets the final scores;
+// the others an empty vector.
+std::vector<double> ClusterScores_Run(const ClusterRank& self, const ClusterOptions& cluster,
+                                      const RunOptions& run, const Reporting& reporting,
+                                      const FirstRankScores* first, ScoreStart start,
+                                      const FastGraph& fast);
 
 // The distance run on every rank: the rows, in order, from the first one,
-// into its listing (the others pass nullptr), which it commits.
+// into its listing (the others pass nullptr).
 void ClusterRows_Run(const ClusterRank& self, const ClusterOptions& cluster, const RunOptions& run,
                      ListingOutput* listing, const NameList& names, const FastGraph& fast,
                      SourceRange range);

@@ -143,18 +143,27 @@ int RunScores(const ClusterRank& self, const RunnerOptions& options, const Clust
     return status;
   }
   std::optional<FirstRankScores> first;
-  if (self.first()) first.emplace(FirstRankScores{*input, listing, lock ? &*lock : nullptr});
+  if (self.first()) first.emplace(FirstRankScores{*input, lock ? &*lock : nullptr});
+  std::vector<double> scores;
   const int status = Program_Guard(program.name, reporting, [&] {
     Cluster_BroadcastGraph(names, fast);
     Cluster_Broadcast(start.sourcesDone);
-    ClusterScores_Run(self, cluster, run, reporting, first ? &*first : nullptr, names,
-                      std::move(start), fast);
+    scores = ClusterScores_Run(self, cluster, run, reporting, first ? &*first : nullptr,
+                               std::move(start), fast);
   });
-  if (status == 0) return 0;
-  // Cluster_Abort ends the process without unwinding.
-  if (lock) lock->Release();
-  listing.Discard();
-  Cluster_Abort(status);
+  if (status != 0) {
+    // Cluster_Abort ends the process without unwinding.
+    if (lock) lock->Release();
+    Cluster_Abort(status);
+  }
+  if (!self.first()) return 0;
+  // Every other rank is done: a listing that cannot be written ends this
+  // rank alone, and the job with its status, without an abort.
+  return Program_Guard(program.name, reporting, [&] {
+    Betweenness_WriteListing(names, input->range, scores, listing.stream());
+    listing.Commit();
+    if (run.checkpoint) Checkpoint_Remove(run.checkpoint->path);
+  });
 }
 
 int RunRows(const ClusterRank& self, const RunnerOptions& options, const ClusterOptions& cluster,
@@ -184,9 +193,13 @@ int RunRows(const ClusterRank& self, const RunnerOptions& options, const Cluster
     Cluster_Broadcast(range);
     ClusterRows_Run(self, cluster, run, self.first() ? &listing : nullptr, names, fast, range);
   });
-  if (status == 0) return 0;
-  listing.Discard();  // Cluster_Abort ends the process without unwinding
-  Cluster_Abort(status);
+  if (status != 0) {
+    listing.Discard();  // Cluster_Abort ends the process without unwinding
+    Cluster_Abort(status);
+  }
+  // Every rank is done: a listing that cannot be made whole ends this rank
+  // alone, and the job with its status, without an abort.
+  return self.first() ? Program_Guard(program.name, reporting, [&] { listing.Commit(); }) : 0;
 }
 
 int Run(const ClusterRank& self, const std::vector<std::string>& argv) {

@@ -106,5 +106,4 @@ void ClusterRows_Run(const ClusterRank& self, const ClusterOptions& cluster, con
     }
     if (run.progress) run.progress(blocks.End(b) - range.first, sources);
   }
-  listing->Commit();
 }

@@ -15,10 +15,10 @@
 #include "library/ScoreTasks.h"
 #include "paths/FastWorkspace.h"
 
-void ClusterScores_Run(const ClusterRank& self, const ClusterOptions& cluster,
-                       const RunOptions& run, const Reporting& reporting,
-                       const FirstRankScores* first, const NameList& names, ScoreStart start,
-                       const FastGraph& fast) {
+std::vector<double> ClusterScores_Run(const ClusterRank& self, const ClusterOptions& cluster,
+                                      const RunOptions& run, const Reporting& reporting,
+                                      const FirstRankScores* first, ScoreStart start,
+                                      const FastGraph& fast) {
   const int64_t sourcesDone = start.sourcesDone;
   std::vector<double>& scores = start.scores;
   const int32_t n = fast.nodeCount;
@@ -128,7 +128,7 @@ void ClusterScores_Run(const ClusterRank& self, const ClusterOptions& cluster,
   }
   for (MPI_Request& request : sends) wait(request);
 
-  if (!self.first()) return;
+  if (!self.first()) return {};
   // The last block's owner sends the final scores here.
   const int lastOwner = count > 0 ? static_cast<int>((count - 1) % P) : 0;
   if (lastOwner != 0) {
@@ -141,7 +141,5 @@ void ClusterScores_Run(const ClusterRank& self, const ClusterOptions& cluster,
   }
   if (run.progress) run.progress(n, n);
   state->StopIfAsked();
-  Betweenness_WriteListing(names, first->input.range, scores, first->listing.stream());
-  first->listing.Commit();
-  if (run.checkpoint) Checkpoint_Remove(run.checkpoint->path);
+  return std::move(scores);
 }

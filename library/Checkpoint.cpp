@@ -1,6 +1,7 @@
 #include "library/Checkpoint.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -26,21 +27,24 @@ constexpr size_t kNodeCountAt = 16 + 4 + kNameBytes + 8;
 
 std::string SystemReason() { return std::strerror(errno); }
 
-class Writer {
+// The header, in a fixed buffer: a save allocates nothing as large as the
+// scores, as it may come when memory has run short.
+class Header {
  public:
   template <class T>
   void Put(const T& value) {
-    const auto* p = reinterpret_cast<const char*>(&value);
-    bytes_.insert(bytes_.end(), p, p + sizeof value);
+    PutBytes(&value, sizeof value);
   }
   void PutBytes(const void* data, size_t size) {
-    const auto* p = static_cast<const char*>(data);
-    bytes_.insert(bytes_.end(), p, p + size);
+    std::memcpy(bytes_ + size_, data, size);
+    size_ += size;
   }
-  std::vector<char>& bytes() { return bytes_; }
+  const char* data() const { return bytes_; }
+  size_t size() const { return size_; }
 
  private:
-  std::vector<char> bytes_;
+  char bytes_[kHeaderBytes];
+  size_t size_ = 0;
 };
 
 class Reader {
@@ -97,12 +101,6 @@ std::optional<std::vector<char>> ReadFile(const std::string& path) {
   }
   close(fd);
   return bytes;
-}
-
-std::string NameField(const std::string& program) {
-  std::string name = program.substr(0, kNameBytes);
-  name.resize(kNameBytes, '\0');
-  return name;
 }
 
 bool WriteAll(int fd, const char* data, size_t size) {
@@ -223,23 +221,30 @@ std::optional<CheckpointState> Checkpoint_Read(const std::string& path,
 
 void Checkpoint_Write(const std::string& path, const CheckpointIdentity& run,
                       int64_t sourcesDone, std::span<const double> scores) {
-  Writer out;
-  out.PutBytes(kMagic, sizeof kMagic);
-  out.Put(kVersion);
-  const std::string name = NameField(run.program);
-  out.PutBytes(name.data(), name.size());
-  out.Put(run.capacity);
-  out.Put(static_cast<int64_t>(scores.size()));
-  out.Put(run.inputSize);
-  out.Put(run.inputHash);
-  out.Put(sourcesDone);
-  out.PutBytes(scores.data(), scores.size_bytes());
-  out.Put(HashOf(out.bytes().data(), out.bytes().size()));
+  Header header;
+  header.PutBytes(kMagic, sizeof kMagic);
+  header.Put(kVersion);
+  char name[kNameBytes] = {};
+  std::memcpy(name, run.program.data(), std::min(run.program.size(), kNameBytes));
+  header.PutBytes(name, sizeof name);
+  header.Put(run.capacity);
+  header.Put(static_cast<int64_t>(scores.size()));
+  header.Put(run.inputSize);
+  header.Put(run.inputHash);
+  header.Put(sourcesDone);
+  assert(header.size() == kHeaderBytes);
+  ByteHash seal;
+  seal.Update(header.data(), header.size());
+  seal.Update(scores.data(), scores.size_bytes());
+  const uint64_t sealed = seal.Final();
 
   std::string temp;
   const int fd = CreateBeside(path, temp);
-  const std::vector<char>& bytes = out.bytes();
-  if (!WriteAll(fd, bytes.data(), bytes.size()) || fsync(fd) != 0) {
+  const bool written = WriteAll(fd, header.data(), header.size()) &&
+                       WriteAll(fd, reinterpret_cast<const char*>(scores.data()),
+                                scores.size_bytes()) &&
+                       WriteAll(fd, reinterpret_cast<const char*>(&sealed), sizeof sealed);
+  if (!written || fsync(fd) != 0) {
     const std::string reason = SystemReason();
     close(fd);
     unlink(temp.c_str());

@@ -24,7 +24,8 @@
 // worker able to produce builds one again and retries at once. The run
 // ends with std::bad_alloc only when that fails, or the same worker fails
 // twice running with none to take over, or the task has already handed
-// part of its result out (OrderedTurn), which cannot be taken back.
+// part of its result out (OrderedTurn), which cannot be taken back, or
+// every worker left waits for its turn behind a task handed back.
 #pragma once
 
 #include <condition_variable>
