@@ -34,7 +34,8 @@ class ListingOutput {
   // Once the listing is complete: for a file, flushes it to disk, renames it
   // over FILE and flushes the directory, so that FILE stays after a crash.
   // Throws RunError (status 1) naming FILE when any step fails; the file in
-  // the making is then removed. Nothing to do for standard output.
+  // the making is then removed. Nothing to do for standard output. Nothing
+  // may be written after it.
   void Commit();
   // Removes the file in the making now, for a process about to end
   // without unwinding.

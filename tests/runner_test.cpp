@@ -5,11 +5,13 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "paths/Threads.h"
+#include "runner/Runner.h"
 #include "tests/TestSupport.h"
 
 namespace {
@@ -302,6 +304,33 @@ TEST(Runner, MessagesEscapeControlCharacters) {
                 "/no\\ndir/ck: cannot create a file beside it: No such file or directory\n",
             checkpoint.err);
   EXPECT_EQ("", checkpoint.out);
+}
+
+// A program whose row says so takes the runner's options anywhere after
+// its name, mixed with its own; "--" ends them. The six programs' rows do
+// not: there the runner's options after the name are an error.
+TEST(Runner, ARowCanTakeTheRunnersOptionsAfterItsName) {
+  Program people = Program_Of(Deliverable::Anybridge);
+  people.name = "people";
+  people.runnerOptionsAfterName = true;
+  const Program table[] = {Program_Of(Deliverable::Anybridge), people};
+  const RunnerOptions o = Runner_ReadOptions(
+      {"--progress", "people", "g.txt", "--threads", "4", "--top", "10", "--output=o.txt", "--",
+       "--threads", "2"},
+      nullptr, table);
+  ASSERT_EQ(&table[1], o.program);
+  EXPECT_EQ(4u, o.threads);
+  EXPECT_EQ(std::optional<bool>(true), o.progress);
+  EXPECT_EQ("o.txt", o.output);
+  EXPECT_EQ((std::vector<std::string>{"g.txt", "--top", "10", "--threads", "2"}), o.args);
+  EXPECT_THROW(Runner_ReadOptions({"people", "--threads", "0"}, nullptr, table), RunError);
+  try {
+    Runner_ReadOptions({"anybridge", "g.txt", "--threads", "4"}, nullptr, table);
+    ADD_FAILURE() << "an option after anybridge was taken";
+  } catch (const RunError& e) {
+    EXPECT_EQ(kStatusUsage, e.status());
+    EXPECT_STREQ("'--threads' after anybridge: options go before PROGRAM", e.what());
+  }
 }
 
 // The default thread count follows a cgroup's cpu.max "QUOTA PERIOD".
