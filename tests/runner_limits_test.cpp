@@ -43,10 +43,12 @@ TEST(Limits, ManyLanesAndTheMostThreadsPrintTheSameBytes) {
     std::string input;
     const ProcessResult& expected;
   } cases[] = {
-      {"1", input, own}, {"33", input, own}, {"70", input, own}, {"4096", dataset, ownSmall},
+      {"1", input, own}, {"33", input, own}, {"4096", dataset, ownSmall},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE("--threads " + c.threads);
+    // Thousands of threads cost the address sanitizer some 20 s.
+    if (kSanitized && c.threads == "4096") continue;
     const ProcessResult r =
         RunProgram("pathsuite", {"--threads", c.threads, "anybridge", c.input, "x", "10000"});
     EXPECT_EQ(0, r.status) << r.err;

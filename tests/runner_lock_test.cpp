@@ -41,14 +41,14 @@ class CheckpointFile : public ::testing::Test {
  protected:
   void SetUp() override {
     input_ = dir_.path() + "/social.txt";
-    WriteBytes(input_, SocialGraph(3000, 77));
+    WriteBytes(input_, SocialGraph(2000, 77));
     const ProcessResult own = RunProgram("anybridge", Run());
     ASSERT_EQ(0, own.status);
     expected_ = own.out;
   }
-  std::vector<std::string> Run() const { return {input_, "x", "3000"}; }
+  std::vector<std::string> Run() const { return {input_, "x", "2000"}; }
   std::string Checkpoint() const { return dir_.path() + "/run.ckpt"; }
-  // Saving every 20 ms on one thread: a run of about a second saves often.
+  // Saving every 20 ms on one thread: a run of half a second saves often.
   std::vector<std::string> Saving(const std::string& checkpoint) const {
     return JoinArgs({"--threads", "1", "--checkpoint", checkpoint, "--checkpoint-every", "0.02",
                      "anybridge"},
@@ -82,7 +82,7 @@ TEST_F(CheckpointFile, ASecondRunOnTheSameFileIsTurnedAway) {
     const std::set<std::string> before = DirectoryNames(dir_.path());
     const ProcessResult second = RunProgram(
         "pathsuite", {"--checkpoint", Checkpoint(), "--checkpoint-every", "0.01", "anybridge",
-                      small, "x", "3000"});
+                      small, "x", "2000"});
     EXPECT_EQ(1, second.status);
     EXPECT_EQ("anybridge: checkpoint " + Checkpoint() + ": another run holds it (process " +
                   std::to_string(child.pid()) + " on " + HostName() + ")\n",
@@ -188,7 +188,7 @@ TEST_F(CheckpointFile, NamedWithoutADirectory) {
   });
   EXPECT_EQ(128 + SIGINT, r.status);
   EXPECT_EQ("anybridge: stopped by SIGINT after " + std::to_string(SavedSources("run.ckpt")) +
-                " of 3000 sources; state saved in run.ckpt\n",
+                " of 2000 sources; state saved in run.ckpt\n",
             r.err);
   EXPECT_EQ((std::set<std::string>{"social.txt", "run.ckpt"}), DirectoryNames(dir_.path()));
   ExpectResumes("run.ckpt");

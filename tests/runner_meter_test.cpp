@@ -193,10 +193,10 @@ TEST(Meter, ShownWhereAskedForAndErased) {
 // bytes meanwhile. Each drawing is a whole line of one form or the other.
 TEST(Meter, ShowsALongLoadAndWhereAResumedRunTookUp) {
   const TempDir dir;
-  const std::string graph = SocialGraph(3000, 77);
+  const std::string graph = SocialGraph(2000, 77);
   const std::string input = dir.path() + "/social.txt";
   std::ofstream(input, std::ios::binary) << graph;
-  const ProcessResult own = RunProgram("anybridge", {input, "x", "3000"});
+  const ProcessResult own = RunProgram("anybridge", {input, "x", "2000"});
   ASSERT_EQ(0, own.status);
   const std::string fifo = dir.path() + "/fifo";
   ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
@@ -211,12 +211,12 @@ TEST(Meter, ShowsALongLoadAndWhereAResumedRunTookUp) {
     }
   });
   const ProcessResult loaded =
-      RunProgram("pathsuite", {"--progress", "--threads", "1", "anybridge", fifo, "x", "3000"});
+      RunProgram("pathsuite", {"--progress", "--threads", "1", "anybridge", fifo, "x", "2000"});
   feeder.join();
   EXPECT_EQ(0, loaded.status) << loaded.err;
   EXPECT_TRUE(own.out == loaded.out) << "standard output differs";
   EXPECT_GE(Count(loaded.err, "\ranybridge: loading, "), 2u) << loaded.err;
-  const std::regex form("anybridge: (loading, [0-9]+\\.[0-9] MB read|[0-9]+ of 3000 sources .*) *");
+  const std::regex form("anybridge: (loading, [0-9]+\\.[0-9] MB read|[0-9]+ of 2000 sources .*) *");
   size_t at = 0;
   while ((at = loaded.err.find('\r', at)) != std::string::npos) {
     const size_t next = loaded.err.find('\r', at + 1);
@@ -233,9 +233,9 @@ TEST(Meter, ShowsALongLoadAndWhereAResumedRunTookUp) {
   const std::string ckpt = dir.path() + "/run.ckpt";
   const std::vector<std::string> saving = {"--threads", "1", "--checkpoint", ckpt,
                                            "--checkpoint-every", "0.02", "anybridge", input,
-                                           "x", "3000"};
+                                           "x", "2000"};
   const ProcessResult stopped = RunChild("pathsuite", saving, [&](ChildProcess& child) {
-    while (SavedSources(ckpt) < 1500 && !child.Poll()) {
+    while (SavedSources(ckpt) < 1000 && !child.Poll()) {
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     child.Signal(SIGTERM);
@@ -247,8 +247,8 @@ TEST(Meter, ShowsALongLoadAndWhereAResumedRunTookUp) {
   EXPECT_TRUE(own.out == resumed.out) << "standard output differs";
   char head[160];
   std::snprintf(head, sizeof head,
-                "\ranybridge: %lld of 3000 sources (%.1f%%), resumed at %lld, 0:00:00 elapsed",
-                static_cast<long long>(saved), 100.0 * static_cast<double>(saved) / 3000,
+                "\ranybridge: %lld of 2000 sources (%.1f%%), resumed at %lld, 0:00:00 elapsed",
+                static_cast<long long>(saved), 100.0 * static_cast<double>(saved) / 2000,
                 static_cast<long long>(saved));
   EXPECT_EQ(0u, resumed.err.rfind(head, 0)) << resumed.err;
   const std::string resumedAt = ", resumed at " + std::to_string(saved) + ", ";
