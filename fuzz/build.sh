@@ -12,7 +12,7 @@ export FUZZ_CXX="${FUZZ_CXX:-clang++-14}"
 
 # _GLIBCXX_ASSERTIONS bounds-checks every vector index, which the address
 # sanitizer alone misses inside a vector's spare capacity. Asserts stay on.
-flags="-std=c++20 -O2 -g -Wall -Wextra -ffp-contract=off -pthread -I$root \
+flags="-std=c++20 -O2 -g -Wall -Wextra -ffp-contract=off -pthread -I$root -I$root/include \
   -D_GLIBCXX_ASSERTIONS -fno-sanitize-recover=all"
 export FUZZ_FLAGS="$flags"
 
