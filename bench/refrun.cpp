@@ -21,8 +21,10 @@ int main(int argc, char** argv) {
   }
   const std::vector<std::string> args(argv + 2, argv + argc);
   std::ios::sync_with_stdio(false);
+  RunOptions options;
+  options.threads = 1;
   try {
-    program->driver(RunSettings_For(program->id), args, std::cout, RunOptions{1}, EngineChoice{true});
+    program->driver(RunSettings_For(program->id), args, std::cout, options, EngineChoice{true});
     std::cout.flush();
   } catch (const RunError& e) {
     std::fprintf(stderr, "refrun %s: %s\n", program->name, e.what());

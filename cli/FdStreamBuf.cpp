@@ -6,6 +6,10 @@
 #include "cli/Progress.h"
 
 std::streamsize FdStreamBuf::xsputn(const char* s, std::streamsize n) {
+  if (fd_ < 0 && error_ == 0) {
+    fd_ = open_();
+    if (fd_ < 0) error_ = errno;
+  }
   if (meter_ != nullptr && n > 0) meter_->BeforeOutput();
   std::streamsize done = 0;
   while (done < n && error_ == 0) {

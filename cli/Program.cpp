@@ -1,8 +1,12 @@
 #include "cli/Program.h"
 
 #include <csignal>
+#include <optional>
 #include <unistd.h>
 
+#include "cli/Listing.h"
+#include "library/Checkpoint.h"
+#include "library/CheckpointLock.h"
 #include "library/Output.h"
 
 #ifndef PATHSUITE_VERSION
@@ -25,9 +29,16 @@ int StopSignal(const Reporting& reporting) {
 std::string Program_StopMessage(const pathsuite::Cancelled& stop, const Reporting& reporting) {
   const int signal = StopSignal(reporting);
   const std::string by = signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "request";
-  std::string message = "stopped by " + by + " after " + std::to_string(stop.sourcesDone()) +
-                        " of " + std::to_string(stop.total()) + " sources";
-  return message + (stop.saved() ? "; state saved in " + reporting.checkpoint : "; nothing saved");
+  const std::string head =
+      reporting.ended.empty() ? "stopped by " + by : reporting.ended + " ended, so the job stopped";
+  const std::string message = head + " after " + std::to_string(stop.sourcesDone()) + " of " +
+                              std::to_string(stop.total()) + " sources";
+  if (stop.saved()) return message + "; state saved in " + reporting.checkpoint;
+  if (reporting.resumable) {
+    return message + "; nothing saved (--checkpoint FILE makes a run resumable)";
+  }
+  if (!reporting.output.empty()) return message + "; " + reporting.output + " not written";
+  return message + "; the listing is cut short";
 }
 
 int Program_StopStatus(const Reporting& reporting) {
@@ -37,20 +48,29 @@ int Program_StopStatus(const Reporting& reporting) {
 
 int Program_Execute(const Program& program, const std::vector<std::string>& args,
                     const RunOptions& options, Reporting reporting) {
-  const RunSettings settings = RunSettings_For(program.id);
-  FdStreamBuf standardOutput(1, reporting.meter);
-  std::ostream out(&standardOutput);
-  reporting.standardOutput = &standardOutput;
-  return Program_Guard(settings.programName, reporting, [&] {
-    // Only the first argument is an option, so the fixed-path programs still
-    // ignore whatever else they are given.
-    if (!args.empty() && (args[0] == "--help" || args[0] == "--version")) {
+  RunSettings settings = RunSettings_For(program.id);
+  if (reporting.meter != nullptr) settings.onRead = reporting.meter->LoadingCallback();
+  // Only the first argument is an option, so the fixed-path programs still
+  // ignore whatever else they are given.
+  if (!args.empty() && (args[0] == "--help" || args[0] == "--version")) {
+    FdStreamBuf standardOutput(1, reporting.meter);
+    std::ostream out(&standardOutput);
+    reporting.standardOutput = &standardOutput;
+    return Program_Guard(settings.programName, reporting, [&] {
       Output_Write(out, args[0] == "--help"
                             ? Program_Help(program, settings)
                             : settings.programName + " (pathsuite) " PATHSUITE_VERSION "\n");
-      return;
-    }
-    program.driver(settings, args, out, options, EngineChoice{});
+    });
+  }
+  ListingOutput listing(reporting.output, reporting.meter);
+  reporting.standardOutput = &listing.buffer();
+  return Program_Guard(settings.programName, reporting, [&] {
+    std::optional<CheckpointLock> lock;
+    if (options.checkpoint) lock.emplace(options.checkpoint->path);
+    listing.Check();
+    program.driver(settings, args, listing.stream(), options, EngineChoice{});
+    listing.Commit();
+    if (options.checkpoint) Checkpoint_Remove(options.checkpoint->path);
   });
 }
 

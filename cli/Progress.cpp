@@ -1,6 +1,7 @@
 #include "cli/Progress.h"
 
 #include <cstdio>
+#include <new>
 #include <unistd.h>
 
 namespace {
@@ -61,18 +62,47 @@ void ProgressMeter::Update(int64_t done) {
   Draw(done, now);
 }
 
-void ProgressMeter::Draw(int64_t done, Clock::time_point now) {
+// A meter that cannot be drawn, as memory ran short, is not worth failing
+// for: Loading and Draw give up the line.
+void ProgressMeter::Loading(uint64_t read, uint64_t size) try {
+  std::lock_guard lock(mutex_);
+  if (begun_) return;
+  const Clock::time_point now = Clock::now();
+  // A small input loads before anything is drawn.
+  if (now - made_ < kRedrawEvery || now - lastDraw_ < kRedrawEvery) return;
+  lastDraw_ = now;
+  char text[160];
+  const double mb = static_cast<double>(read) / 1e6;
+  if (size > 0) {
+    std::snprintf(text, sizeof text, "%s: loading, %.1f of %.1f MB (%.1f%%)", program_.c_str(), mb,
+                  static_cast<double>(size) / 1e6,
+                  100.0 * static_cast<double>(read) / static_cast<double>(size));
+  } else {
+    std::snprintf(text, sizeof text, "%s: loading, %.1f MB read", program_.c_str(), mb);
+  }
+  DrawLine(text);
+} catch (const std::bad_alloc&) {
+}
+
+void ProgressMeter::Draw(int64_t done, Clock::time_point now) try {
   const double elapsed = std::chrono::duration<double>(now - begin_).count();
   const double percent = total_ > 0 ? 100.0 * static_cast<double>(done) / total_ : 100.0;
   char head[160];
   std::snprintf(head, sizeof head, "%s: %lld of %lld sources (%.1f%%), ", program_.c_str(),
                 static_cast<long long>(done), static_cast<long long>(total_), percent);
-  std::string line = head + HoursMinutesSeconds(elapsed) + " elapsed";
+  std::string line = head;
+  if (doneAtBegin_ > 0) line += "resumed at " + std::to_string(doneAtBegin_) + ", ";
+  line += HoursMinutesSeconds(elapsed) + " elapsed";
   const int64_t doneHere = done - doneAtBegin_;
   if (doneHere > 0 && done < total_) {
     const double left = elapsed / static_cast<double>(doneHere) * static_cast<double>(total_ - done);
     line += ", about " + HoursMinutesSeconds(left) + " left";
   }
+  DrawLine(std::move(line));
+} catch (const std::bad_alloc&) {
+}
+
+void ProgressMeter::DrawLine(std::string line) {
   // Spaces cover what is left of a longer line drawn before.
   const size_t width = line.size();
   if (width < shownWidth_) line.append(shownWidth_ - width, ' ');

@@ -1,5 +1,9 @@
 // A one-line meter on standard error for long runs:
 //   anybridge: 1234 of 17039 sources (7.2%), 0:00:12 elapsed, about 0:02:35 left
+// a resumed run's saying where it took up, and timing the rest from there:
+//   anybridge: 9000 of 17039 sources (52.8%), resumed at 8000, 0:00:12 elapsed, ...
+// and, while an input that takes more than a quarter second loads:
+//   anybridge: loading, 120.5 of 800.0 MB (15.1%)
 // redrawn in place at most every quarter second, and erased before anything
 // else is written where it shows. Safe to use from several threads: the
 // fold's thread draws it while another writes the output.
@@ -20,8 +24,15 @@ class ProgressMeter {
   ProgressMeter(const ProgressMeter&) = delete;
   ProgressMeter& operator=(const ProgressMeter&) = delete;
 
+  // The input being read: `read` of `size` bytes (0: a size not known, as
+  // of a pipe's). Drawn once loading has taken a quarter second.
+  void Loading(uint64_t read, uint64_t size);
+  std::function<void(uint64_t, uint64_t)> LoadingCallback() {
+    return [this](uint64_t read, uint64_t size) { Loading(read, size); };
+  }
   // The run's sources: total, of which `done` were done before (a resumed
-  // run). The estimate of time left counts only this run's pace.
+  // run, whose line says so). Time counts from here, and the estimate of
+  // time left only this run's pace.
   void Begin(int64_t total, int64_t done);
   // done sources of the total; redraws when a quarter second has passed.
   void Update(int64_t done);
@@ -42,11 +53,14 @@ class ProgressMeter {
   void Draw(int64_t done, Clock::time_point now);
   void EraseLocked();
 
+  void DrawLine(std::string line);
+
   std::string program_;
   int fd_;
   bool outputShared_;
   int64_t total_ = 0;
   int64_t doneAtBegin_ = 0;
+  const Clock::time_point made_ = Clock::now();
   Clock::time_point begin_;
   Clock::time_point lastDraw_;
   size_t shownWidth_ = 0;  // characters of the line on screen, 0 when erased

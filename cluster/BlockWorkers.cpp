@@ -4,8 +4,8 @@ BlockWorkers::BlockWorkers(const FastGraph& fast, unsigned threads, int32_t heap
                            int32_t shift, const ClusterBlocks& blocks,
                            const std::vector<int64_t>& mine,
                            std::vector<std::vector<Contributions>>& buffers)
-    : fast_(fast), shift_(shift), blocks_(blocks), mine_(mine), buffers_(buffers),
-      left_(mine.size()) {
+    : fast_(fast), heapLimit_(heapLimit), shift_(shift), blocks_(blocks), mine_(mine),
+      buffers_(buffers), left_(mine.size()) {
   for (size_t j = 0; j < mine.size(); ++j) {
     left_[j] = blocks.End(mine[j]) - blocks.Begin(mine[j]);
   }
@@ -23,6 +23,7 @@ BlockWorkers::BlockWorkers(const FastGraph& fast, unsigned threads, int32_t heap
       break;
     }
   }
+  std::lock_guard lock(mutex_);  // the threads wait for the count
   for (FastWorkspace& ws : workspaces_) {
     try {
       threads_.emplace_back([this, &ws] { Work(ws); });
@@ -31,6 +32,7 @@ BlockWorkers::BlockWorkers(const FastGraph& fast, unsigned threads, int32_t heap
       break;
     }
   }
+  working_ = threads_.size();
 }
 
 BlockWorkers::~BlockWorkers() {
@@ -52,29 +54,68 @@ void BlockWorkers::Release(size_t j) {
 
 void BlockWorkers::Work(FastWorkspace& ws) {
   std::unique_lock lock(mutex_);
+  bool retried = false;  // built again after running short, with no source searched since
   for (;;) {
-    changed_.wait(lock, [&] { return quit_ || block_ < limit_; });
+    changed_.wait(lock, [&] { return quit_ || !handedBack_.empty() || block_ < limit_; });
     if (quit_) return;
-    // Invariant: next_ is the first source of mine[block_] not yet taken.
-    const size_t j = block_;
-    const int64_t begin = blocks_.Begin(mine_[j]);
-    const int64_t s = next_++;
-    if (next_ == blocks_.End(mine_[j]) && ++block_ < mine_.size()) {
-      next_ = blocks_.Begin(mine_[block_]);
+    size_t j = 0;
+    int64_t s = 0;
+    if (!handedBack_.empty()) {
+      std::tie(j, s) = handedBack_.back();
+      handedBack_.pop_back();
+    } else {
+      // Invariant: next_ is the first source of mine[block_] not yet taken.
+      j = block_;
+      s = next_++;
+      if (next_ == blocks_.End(mine_[j]) && ++block_ < mine_.size()) {
+        next_ = blocks_.Begin(mine_[block_]);
+      }
     }
+    const int64_t begin = blocks_.Begin(mine_[j]);
     Contributions& out = buffers_[j % buffers_.size()][static_cast<size_t>(s - begin)];
     lock.unlock();
+    std::exception_ptr failure;
+    bool shortOfMemory = false;
     try {
       ScoreTasks_Clear(out);
       ScoreTasks_AddSources(fast_, s, s + 1, ws, shift_, out);
+    } catch (const std::bad_alloc&) {
+      shortOfMemory = !retried;
+      if (retried) failure = std::current_exception();
     } catch (...) {
+      failure = std::current_exception();
+    }
+    if (shortOfMemory) {
+      // A search cut short leaves the workspace unfit, and its memory is
+      // wanted: the source goes to another thread, or, from the last one,
+      // to a workspace built again.
+      ws = FastWorkspace{};
       lock.lock();
-      if (!failure_) failure_ = std::current_exception();
+      handedBack_.emplace_back(j, s);
+      changed_.notify_all();
+      if (--working_ > 0) return;
+      lock.unlock();
+      try {
+        FastWorkspace_Init(ws, fast_);
+        ws.heapLimit = heapLimit_;
+      } catch (const std::bad_alloc&) {
+        failure = std::current_exception();
+      }
+      lock.lock();
+      working_ += 1;
+      retried = true;
+      if (!failure) continue;
+      handedBack_.pop_back();  // no one is left to search it
+    } else {
+      lock.lock();
+    }
+    if (failure) {
+      if (!failure_) failure_ = failure;
       left_[j] -= 1;
       finished_.notify_one();
       continue;
     }
-    lock.lock();
+    retried = false;
     if (--left_[j] == 0) finished_.notify_one();
   }
 }

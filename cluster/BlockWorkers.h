@@ -13,6 +13,7 @@
 #include <exception>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "cluster/Cluster.h"
@@ -22,7 +23,10 @@
 class BlockWorkers {
  public:
   // Starts up to `threads` threads, one a workspace that fits; at least one
-  // must, or it throws std::bad_alloc.
+  // must, or it throws std::bad_alloc. A thread whose search runs out of
+  // memory hands its source back to the others and retires; the last one
+  // builds its workspace again and retries, and only when that fails does
+  // WaitDone rethrow std::bad_alloc.
   BlockWorkers(const FastGraph& fast, unsigned threads, int32_t heapLimit, int32_t shift,
                const ClusterBlocks& blocks, const std::vector<int64_t>& mine,
                std::vector<std::vector<Contributions>>& buffers);
@@ -60,6 +64,7 @@ class BlockWorkers {
   void Work(FastWorkspace& ws);
 
   const FastGraph& fast_;
+  const int32_t heapLimit_;
   const int32_t shift_;
   const ClusterBlocks blocks_;
   const std::vector<int64_t>& mine_;
@@ -74,6 +79,8 @@ class BlockWorkers {
   size_t limit_ = 0;  // blocks before this one may be searched
   int64_t next_ = 0;
   std::vector<int64_t> left_;  // sources of each block not yet searched
+  std::vector<std::pair<size_t, int64_t>> handedBack_;  // (j, source) to search again
+  size_t working_ = 0;         // threads not retired
   std::exception_ptr failure_;
 };
 

@@ -46,6 +46,44 @@ void Cluster_Abort(int status) {
 
 void Cluster_Nap() { std::this_thread::sleep_for(std::chrono::microseconds(50)); }
 
+void Cluster_TellStopHeard() {
+  MPI_Request request;
+  MPI_Isend(nullptr, 0, MPI_BYTE, 0, kStopTag, MPI_COMM_WORLD, &request);
+  MPI_Request_free(&request);  // the first rank may be gone by the time it would complete
+}
+
+std::string Cluster_RanksNotHeard(int size) {
+  // mpirun kills the ranks a second after its SIGTERM: the first rank has
+  // saved by now and leaves its message time to be written.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+  std::vector<char> heard(static_cast<size_t>(size), 0);
+  heard[0] = 1;
+  int count = 1;
+  while (count < size && std::chrono::steady_clock::now() < deadline) {
+    int ready = 0;
+    MPI_Status status;
+    MPI_Iprobe(MPI_ANY_SOURCE, kStopTag, MPI_COMM_WORLD, &ready, &status);
+    if (ready == 0) {
+      Cluster_Nap();
+      continue;
+    }
+    MPI_Recv(nullptr, 0, MPI_BYTE, status.MPI_SOURCE, kStopTag, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
+    char& mark = heard[static_cast<size_t>(status.MPI_SOURCE)];
+    count += mark == 0 ? 1 : 0;
+    mark = 1;
+  }
+  std::vector<std::string> silent;
+  for (int r = 1; r < size; ++r) {
+    if (heard[static_cast<size_t>(r)] == 0) silent.push_back(std::to_string(r));
+  }
+  if (silent.empty()) return "";
+  std::string text = silent.size() == 1 ? "rank " : "ranks ";
+  for (size_t k = 0; k < silent.size(); ++k) {
+    text += (k == 0 ? "" : k + 1 == silent.size() ? " and " : ", ") + silent[k];
+  }
+  return text;
+}
+
 namespace {
 
 // As "%d" reads it, with nothing but digits: a whole number from 1 to 2^30.

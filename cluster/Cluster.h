@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "cli/Listing.h"
 #include "graph/NameList.h"
+#include "library/CheckpointLock.h"
 #include "library/DriverSteps.h"
 #include "library/ScoreRun.h"
 #include "paths/FastGraph.h"
@@ -25,6 +27,7 @@ enum ClusterTag : int {
   kRingTag = 1,  // a segment of the running scores, to the next rank
   kFinalTag,     // a segment of the final scores, to the first rank
   kRowsTag,      // distance lines, to the first rank
+  kStopTag,      // a rank heard a stop signal, to the first rank (no content)
 };
 
 // This process's place in the job.
@@ -32,6 +35,9 @@ struct ClusterRank {
   int rank = 0;
   int size = 1;
   int local = 1;  // ranks on this machine, this one included
+  // Started by a launcher (mpirun): standard output is then the launcher's
+  // pipe, whose writes succeed before the bytes reach their file.
+  bool launched = false;
   bool first() const { return rank == 0; }
 };
 
@@ -100,16 +106,37 @@ constexpr size_t kScoreBuffers = 4;
 // every rank gets the first rank's, whatever its own threads and options.
 int64_t Cluster_BlockSize(const ClusterOptions& options, unsigned threads, int64_t bytesPerSource);
 
-// The betweenness run on every rank: the listing from the first one, which
-// alone has input (the others pass nullptr and get the names only).
-void ClusterScores_Run(const ClusterRank& self, const ClusterOptions& cluster,
-                       const RunOptions& run, const Reporting& reporting, const ScoreInput* input,
-                       const NameList& names, ScoreStart start, const FastGraph& fast);
+// What the first rank alone holds for a betweenness run: its input and
+// the lock of its checkpoint, if any.
+struct FirstRankScores {
+  const ScoreInput& input;
+  CheckpointLock* lock;
+};
 
-// The distance run on every rank: the rows, in order, from the first one.
-void ClusterRows_Run(const ClusterRank& self, const Program& program, const ClusterOptions& cluster,
-                     const RunOptions& run, const Reporting& reporting, const NameList& names,
-                     const FastGraph& fast, SourceRange range);
+// The betweenness run on every rank: the first one, which alone has input
+// (the others pass nullptr and get the names only), gets the final scores;
+// the others an empty vector.
+std::vector<double> ClusterScores_Run(const ClusterRank& self, const ClusterOptions& cluster,
+                                      const RunOptions& run, const Reporting& reporting,
+                                      const FirstRankScores* first, ScoreStart start,
+                                      const FastGraph& fast);
+
+// The distance run on every rank: the rows, in order, from the first one,
+// into its listing (the others pass nullptr).
+void ClusterRows_Run(const ClusterRank& self, const ClusterOptions& cluster, const RunOptions& run,
+                     ListingOutput* listing, const NameList& names, const FastGraph& fast,
+                     SourceRange range);
+
+// A rank other than the first, having heard a stop signal, says so to the
+// first, once: mpirun sends SIGTERM to every rank both when it is asked to
+// stop and when a rank has ended, and only the ranks that heard it are
+// still there.
+void Cluster_TellStopHeard();
+
+// On the first rank, once a stop signal came: the ranks that have not said
+// they heard it within a few tenths of a second, as a message names them
+// ("rank 2", "ranks 1 and 3"); empty when every rank did.
+std::string Cluster_RanksNotHeard(int size);
 
 // The whole of pathsuite-mpi on one rank; returns its exit status.
 int Cluster_Main(int argc, char** argv);

@@ -3,7 +3,6 @@
 // writes them out block after block. Every message is a synchronous send,
 // so a rank runs at most one message ahead of the writer: memory stays
 // bounded however slowly standard output is read.
-#include "cli/FdStreamBuf.h"
 #include "cluster/Cluster.h"
 #include "library/RowRun.h"
 #include "paths/FastWorkspace.h"
@@ -42,12 +41,17 @@ class RowsToFirstRank : public std::streambuf {
   }
 };
 
-// Writes one block of another rank's rows, message by message.
-void CopyBlock(int from, std::ostream& out, std::vector<char>& buffer) {
+// Writes one block of another rank's rows, message by message; stop() is
+// asked while none has come.
+template <class Stop>
+void CopyBlock(int from, std::ostream& out, std::vector<char>& buffer, Stop&& stop) {
   for (;;) {
     int ready = 0;
     MPI_Status status;
-    while (MPI_Iprobe(from, kRowsTag, MPI_COMM_WORLD, &ready, &status), ready == 0) Cluster_Nap();
+    while (MPI_Iprobe(from, kRowsTag, MPI_COMM_WORLD, &ready, &status), ready == 0) {
+      stop();
+      Cluster_Nap();
+    }
     int size = 0;
     MPI_Get_count(&status, MPI_BYTE, &size);
     buffer.resize(static_cast<size_t>(std::max(size, 1)));
@@ -59,18 +63,24 @@ void CopyBlock(int from, std::ostream& out, std::vector<char>& buffer) {
 
 }  // namespace
 
-void ClusterRows_Run(const ClusterRank& self, const Program& program, const ClusterOptions& cluster,
-                     const RunOptions& run, const Reporting& reporting, const NameList& names,
-                     const FastGraph& fast, SourceRange range) {
+void ClusterRows_Run(const ClusterRank& self, const ClusterOptions& cluster, const RunOptions& run,
+                     ListingOutput* listing, const NameList& names, const FastGraph& fast,
+                     SourceRange range) {
   const unsigned threads = run.threads;
   const ClusterBlocks blocks{range.first, range.last + 1, Cluster_BlockSize(cluster, threads * 2, 0)};
   const int64_t count = std::max<int64_t>(blocks.Count(), 0);
+  const int64_t sources = range.last - range.first + 1;
   RunOptions quiet;  // the meter counts blocks, not a block's tasks
   quiet.threads = threads;
+  quiet.cancel = run.cancel;
   auto writeBlock = [&](int64_t b, std::ostream& out) {
     PairsSink sink(names, out);
-    RowRun_Fast(fast, blocks.Begin(b), blocks.End(b), pathsuite::Targets::Above, sink, quiet,
-                threads, kDefaultHeapLimit);
+    try {
+      RowRun_Fast(fast, blocks.Begin(b), blocks.End(b), pathsuite::Targets::Above, sink, quiet,
+                  threads, kDefaultHeapLimit);
+    } catch (const pathsuite::Cancelled& stop) {
+      throw pathsuite::Cancelled(blocks.Begin(b) - range.first + stop.sourcesDone(), sources, false);
+    }
   };
   if (!self.first()) {
     RowsToFirstRank toFirst;
@@ -81,22 +91,19 @@ void ClusterRows_Run(const ClusterRank& self, const Program& program, const Clus
     }
     return;
   }
-  FdStreamBuf standardOutput(1, reporting.meter);
-  std::ostream out(&standardOutput);
-  Reporting toStandardOutput = reporting;
-  toStandardOutput.standardOutput = &standardOutput;
-  const int status = Program_Guard(program.name, toStandardOutput, [&] {
-    std::vector<char> buffer;
-    if (run.progress) run.progress(0, range.last - range.first + 1);
-    for (int64_t b = 0; b < count; ++b) {
-      const int owner = static_cast<int>(b % self.size);
-      if (owner == 0) {
-        writeBlock(b, out);
-      } else {
-        CopyBlock(owner, out, buffer);
-      }
-      if (run.progress) run.progress(blocks.End(b) - range.first, range.last - range.first + 1);
+  std::vector<char> buffer;
+  if (run.progress) run.progress(0, sources);
+  for (int64_t b = 0; b < count; ++b) {
+    const int owner = static_cast<int>(b % self.size);
+    if (owner == 0) {
+      writeBlock(b, listing->stream());
+    } else {
+      CopyBlock(owner, listing->stream(), buffer, [&] {
+        if (run.cancel != nullptr && run.cancel->load()) {
+          throw pathsuite::Cancelled(blocks.Begin(b) - range.first, sources, false);
+        }
+      });
     }
-  });
-  if (status != 0) Cluster_Abort(status);
+    if (run.progress) run.progress(blocks.End(b) - range.first, sources);
+  }
 }

@@ -8,7 +8,6 @@
 // them. The first rank keeps the last complete state for checkpoints.
 #include <optional>
 
-#include "cli/FdStreamBuf.h"
 #include "cluster/BlockWorkers.h"
 #include "cluster/Cluster.h"
 #include "cluster/RingState.h"
@@ -16,9 +15,10 @@
 #include "library/ScoreTasks.h"
 #include "paths/FastWorkspace.h"
 
-void ClusterScores_Run(const ClusterRank& self, const ClusterOptions& cluster,
-                       const RunOptions& run, const Reporting& reporting, const ScoreInput* input,
-                       const NameList& names, ScoreStart start, const FastGraph& fast) {
+std::vector<double> ClusterScores_Run(const ClusterRank& self, const ClusterOptions& cluster,
+                                      const RunOptions& run, const Reporting& reporting,
+                                      const FirstRankScores* first, ScoreStart start,
+                                      const FastGraph& fast) {
   const int64_t sourcesDone = start.sourcesDone;
   std::vector<double>& scores = start.scores;
   const int32_t n = fast.nodeCount;
@@ -35,9 +35,21 @@ void ClusterScores_Run(const ClusterRank& self, const ClusterOptions& cluster,
   scores.resize(static_cast<size_t>(n), 0.0);  // the other ranks' segment storage
 
   std::optional<RingState> state;
-  if (self.first()) state.emplace(run, reporting, input->identity, scores, sourcesDone);
+  if (self.first()) {
+    state.emplace(run, reporting, first->input.identity, scores, sourcesDone, P, first->lock);
+  }
   if (self.first() && run.progress) run.progress(sourcesDone, n);
-  auto stop = [&] { return state && state->StopIfAsked(); };
+  // A stop signal is the first rank's to act on; the others say they heard
+  // it (see Cluster_TellStopHeard).
+  bool told = false;
+  auto stop = [&] {
+    if (state) return state->StopIfAsked();
+    if (!told && RunnerSetup::StopSignal() != 0) {
+      Cluster_TellStopHeard();
+      told = true;
+    }
+    return false;
+  };
   auto wait = [&](MPI_Request& request) { Cluster_Wait(request, stop); };
 
   std::vector<int64_t> mine;
@@ -116,7 +128,7 @@ void ClusterScores_Run(const ClusterRank& self, const ClusterOptions& cluster,
   }
   for (MPI_Request& request : sends) wait(request);
 
-  if (!self.first()) return;
+  if (!self.first()) return {};
   // The last block's owner sends the final scores here.
   const int lastOwner = count > 0 ? static_cast<int>((count - 1) % P) : 0;
   if (lastOwner != 0) {
@@ -128,14 +140,6 @@ void ClusterScores_Run(const ClusterRank& self, const ClusterOptions& cluster,
     }
   }
   if (run.progress) run.progress(n, n);
-  FdStreamBuf standardOutput(1, reporting.meter);
-  std::ostream out(&standardOutput);
-  Reporting toStandardOutput = reporting;
-  toStandardOutput.standardOutput = &standardOutput;
-  const int status = Program_Guard(input->identity.program, toStandardOutput, [&] {
-    state->StopIfAsked();
-    Betweenness_WriteListing(names, input->range, scores, out);
-    if (run.checkpoint) Checkpoint_Remove(run.checkpoint->path);
-  });
-  if (status != 0) Cluster_Abort(status);
+  state->StopIfAsked();
+  return std::move(scores);
 }

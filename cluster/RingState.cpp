@@ -6,8 +6,9 @@
 
 RingState::RingState(const RunOptions& run, const Reporting& reporting,
                      const CheckpointIdentity& identity, const std::vector<double>& start,
-                     int64_t sourcesDone)
-    : run_(run), reporting_(reporting), identity_(identity), schedule_(run, identity),
+                     int64_t sourcesDone, int ranks, CheckpointLock* lock)
+    : run_(run), reporting_(reporting), identity_(identity), ranks_(ranks), lock_(lock),
+      schedule_(run, identity),
       complete_(schedule_.Saving() ? start : std::vector<double>()),
       building_(complete_.size()), completeDone_(sourcesDone) {}
 
@@ -27,7 +28,15 @@ void RingState::RoundComplete(int64_t sourcesDone) {
 
 bool RingState::StopIfAsked() {
   if (!schedule_.StopAsked()) return false;
-  const int status = Program_Guard(identity_.program, reporting_,
-                                   [&] { schedule_.StopIfAsked(completeDone_, complete_); });
+  Reporting reporting = reporting_;
+  const int status = Program_Guard(identity_.program, reporting, [&] {
+    try {
+      schedule_.StopIfAsked(completeDone_, complete_);
+    } catch (const pathsuite::Cancelled&) {
+      reporting.ended = Cluster_RanksNotHeard(ranks_);  // the state is safe first
+      throw;
+    }
+  });
+  if (lock_ != nullptr) lock_->Release();
   Cluster_Abort(status);
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "graph/ByteHash.h"
@@ -147,6 +148,10 @@ EdgeList EdgeList_Read(const RunSettings& settings) {
     int fd;
     ~Closer() { close(fd); }
   } closer{fd};
+  struct stat info {};
+  const bool sized = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  const uint64_t size = sized ? static_cast<uint64_t>(info.st_size) : 0;
+  uint64_t bytesRead = 0;
 
   // Lines are cut out of large blocks; a line that runs past a block is
   // carried over whole, so no line is ever split however long it is.
@@ -162,6 +167,8 @@ EdgeList EdgeList_Read(const RunSettings& settings) {
       FailFile("cannot read", settings.inputPath);
     }
     if (got == 0) break;
+    bytesRead += static_cast<uint64_t>(got);
+    if (settings.onRead) settings.onRead(bytesRead, size);
     content.Update(buffer.data() + carried, static_cast<size_t>(got));
     char* const data = buffer.data();
     const size_t filled = carried + static_cast<size_t>(got);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "graph/EdgeRules.h"
@@ -26,4 +27,7 @@ struct RunSettings {
   // The name table's initial size hint. The table grows as needed, so this
   // is a starting size only; it stays at the programs' historical 8000.
   int32_t hashSizeHint;
+  // Told, if set, as the edge-list loader reads: bytes read so far, and the
+  // file's size (0 when it has none, as a pipe). For a front end's meter.
+  std::function<void(uint64_t read, uint64_t size)> onRead = nullptr;
 };

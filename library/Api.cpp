@@ -1,12 +1,14 @@
 // The library's public API over the engine: graphs in memory, betweenness
 // and distances.
 #include <climits>
+#include <optional>
 #include <string>
 
 #include "graph/ByteHash.h"
 #include "graph/EdgeList.h"
 #include "graph/RunError.h"
 #include "library/Checkpoint.h"
+#include "library/CheckpointLock.h"
 #include "library/RowRun.h"
 #include "library/ScoreRun.h"
 #include "paths/FastWorkspace.h"
@@ -135,6 +137,8 @@ void Betweenness::Run(const RunOptions& options) {
   const int64_t n = edges.NodeCount();
   const CheckpointIdentity identity =
       options.checkpoint ? IdentityOf(edges, length_) : CheckpointIdentity{"", n, n, 0, 0};
+  std::optional<CheckpointLock> lock;
+  if (options.checkpoint) lock.emplace(options.checkpoint->path);
   ScoreStart start = ScoreRun_Resume(identity, options);
   const FastGraph fast = FastGraph_FromEdges(edges, RuleOf(length_));
   CheckpointSchedule schedule(options, identity);

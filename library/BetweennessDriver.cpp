@@ -84,5 +84,4 @@ void Betweenness_Run(RunSettings settings, const std::vector<std::string>& args,
       ScoreRun_Fast(fast, std::move(start), options, Threads_Resolve(options.threads), schedule,
                     engine.heapLimit.value_or(kDefaultHeapLimit));
   Betweenness_WriteListing(input.edges.names, input.range, scores, out);
-  if (options.checkpoint) Checkpoint_Remove(options.checkpoint->path);
 }

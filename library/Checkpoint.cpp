@@ -1,8 +1,10 @@
 #include "library/Checkpoint.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +19,7 @@ constexpr uint32_t kVersion = 1;
 constexpr size_t kNameBytes = 16;
 // magic, version, name, capacity, node count, input size and hash, k
 constexpr size_t kHeaderBytes = 16 + 4 + kNameBytes + 8 * 5;
+constexpr size_t kNodeCountAt = 16 + 4 + kNameBytes + 8;
 
 [[noreturn]] void Fail(const std::string& path, const std::string& reason) {
   throw RunError(kStatusFailure, "checkpoint " + path + ": " + reason);
@@ -24,21 +27,24 @@ constexpr size_t kHeaderBytes = 16 + 4 + kNameBytes + 8 * 5;
 
 std::string SystemReason() { return std::strerror(errno); }
 
-class Writer {
+// The header, in a fixed buffer: a save allocates nothing as large as the
+// scores, as it may come when memory has run short.
+class Header {
  public:
   template <class T>
   void Put(const T& value) {
-    const auto* p = reinterpret_cast<const char*>(&value);
-    bytes_.insert(bytes_.end(), p, p + sizeof value);
+    PutBytes(&value, sizeof value);
   }
   void PutBytes(const void* data, size_t size) {
-    const auto* p = static_cast<const char*>(data);
-    bytes_.insert(bytes_.end(), p, p + size);
+    std::memcpy(bytes_ + size_, data, size);
+    size_ += size;
   }
-  std::vector<char>& bytes() { return bytes_; }
+  const char* data() const { return bytes_; }
+  size_t size() const { return size_; }
 
  private:
-  std::vector<char> bytes_;
+  char bytes_[kHeaderBytes];
+  size_t size_ = 0;
 };
 
 class Reader {
@@ -97,12 +103,6 @@ std::optional<std::vector<char>> ReadFile(const std::string& path) {
   return bytes;
 }
 
-std::string NameField(const std::string& program) {
-  std::string name = program.substr(0, kNameBytes);
-  name.resize(kNameBytes, '\0');
-  return name;
-}
-
 bool WriteAll(int fd, const char* data, size_t size) {
   while (size > 0) {
     const ssize_t n = write(fd, data, size);
@@ -114,21 +114,59 @@ bool WriteAll(int fd, const char* data, size_t size) {
   return true;
 }
 
+std::string BaseOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 std::string DirectoryOf(const std::string& path) {
   const size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// The name of a checkpoint's file in the making: path, this, and six
+// letters or digits that mkostemp picks.
+constexpr char kTempMark[] = ".tmp-";
+
 // A new, empty file beside path; its name is stored in tempPath.
 int CreateBeside(const std::string& path, std::string& tempPath) {
   std::vector<char> name(path.begin(), path.end());
   const char suffix[] = ".tmp-XXXXXX";
+  static_assert(sizeof suffix == sizeof kTempMark + 6);
   name.insert(name.end(), suffix, suffix + sizeof suffix);  // with the NUL
   const int fd = mkostemp(name.data(), O_CLOEXEC);
   if (fd < 0) Fail(path, "cannot create a file beside it: " + SystemReason());
   tempPath = name.data();
   return fd;
+}
+
+// Whether the last 8 bytes seal the rest, with the node count field read
+// as `nodeCount`: a file whose count was changed after it was sealed is
+// whole, and so corrupt, not truncated.
+bool SealedWithCount(const std::vector<char>& bytes, int64_t nodeCount) {
+  std::vector<char> copy(bytes.begin(), bytes.end() - 8);
+  std::memcpy(copy.data() + kNodeCountAt, &nodeCount, sizeof nodeCount);
+  uint64_t seal;
+  std::memcpy(&seal, bytes.data() + bytes.size() - 8, 8);
+  return seal == HashOf(copy.data(), copy.size());
+}
+
+// The node count that the file's length implies, or -1 when no count fits it.
+int64_t CountOfLength(size_t size) {
+  if (size < kHeaderBytes + 8 || (size - kHeaderBytes - 8) % 8 != 0) return -1;
+  return static_cast<int64_t>((size - kHeaderBytes - 8) / 8);
+}
+
+// A file shorter than its node count says: cut short, unless the count
+// itself is what changed (its length, with another count, is sealed).
+[[noreturn]] void FailShort(const std::string& path, const std::vector<char>& bytes,
+                            int64_t nodeCount) {
+  const int64_t fits = CountOfLength(bytes.size());
+  if (fits >= 0 && SealedWithCount(bytes, fits)) {
+    Fail(path, "corrupt: node count " + std::to_string(nodeCount) + " does not fit its length");
+  }
+  Fail(path, "truncated");
 }
 
 }  // namespace
@@ -155,11 +193,12 @@ std::optional<CheckpointState> Checkpoint_Read(const std::string& path,
   const auto inputSize = in.Get<uint64_t>();
   const auto inputHash = in.Get<uint64_t>();
   const auto sourcesDone = in.Get<int64_t>();
-  if (nodeCount < 0 || static_cast<uint64_t>(nodeCount) > (bytes.size() - kHeaderBytes) / 8) {
-    Fail(path, "truncated");
+  if (nodeCount < 0) Fail(path, "corrupt: node count out of range");
+  if (static_cast<uint64_t>(nodeCount) > (bytes.size() - kHeaderBytes) / 8) {
+    FailShort(path, bytes, nodeCount);
   }
   const size_t size = kHeaderBytes + 8 * static_cast<size_t>(nodeCount) + 8;
-  if (bytes.size() < size) Fail(path, "truncated");
+  if (bytes.size() < size) FailShort(path, bytes, nodeCount);
   if (bytes.size() > size) Fail(path, "corrupt: longer than its header says");
   uint64_t seal;
   std::memcpy(&seal, bytes.data() + size - 8, 8);
@@ -182,23 +221,30 @@ std::optional<CheckpointState> Checkpoint_Read(const std::string& path,
 
 void Checkpoint_Write(const std::string& path, const CheckpointIdentity& run,
                       int64_t sourcesDone, std::span<const double> scores) {
-  Writer out;
-  out.PutBytes(kMagic, sizeof kMagic);
-  out.Put(kVersion);
-  const std::string name = NameField(run.program);
-  out.PutBytes(name.data(), name.size());
-  out.Put(run.capacity);
-  out.Put(static_cast<int64_t>(scores.size()));
-  out.Put(run.inputSize);
-  out.Put(run.inputHash);
-  out.Put(sourcesDone);
-  out.PutBytes(scores.data(), scores.size_bytes());
-  out.Put(HashOf(out.bytes().data(), out.bytes().size()));
+  Header header;
+  header.PutBytes(kMagic, sizeof kMagic);
+  header.Put(kVersion);
+  char name[kNameBytes] = {};
+  std::memcpy(name, run.program.data(), std::min(run.program.size(), kNameBytes));
+  header.PutBytes(name, sizeof name);
+  header.Put(run.capacity);
+  header.Put(static_cast<int64_t>(scores.size()));
+  header.Put(run.inputSize);
+  header.Put(run.inputHash);
+  header.Put(sourcesDone);
+  assert(header.size() == kHeaderBytes);
+  ByteHash seal;
+  seal.Update(header.data(), header.size());
+  seal.Update(scores.data(), scores.size_bytes());
+  const uint64_t sealed = seal.Final();
 
   std::string temp;
   const int fd = CreateBeside(path, temp);
-  const std::vector<char>& bytes = out.bytes();
-  if (!WriteAll(fd, bytes.data(), bytes.size()) || fsync(fd) != 0) {
+  const bool written = WriteAll(fd, header.data(), header.size()) &&
+                       WriteAll(fd, reinterpret_cast<const char*>(scores.data()),
+                                scores.size_bytes()) &&
+                       WriteAll(fd, reinterpret_cast<const char*>(&sealed), sizeof sealed);
+  if (!written || fsync(fd) != 0) {
     const std::string reason = SystemReason();
     close(fd);
     unlink(temp.c_str());
@@ -225,3 +271,47 @@ void Checkpoint_CheckWritable(const std::string& path) {
 }
 
 void Checkpoint_Remove(const std::string& path) { unlink(path.c_str()); }
+
+namespace {
+
+// Whether name is base's temporary name as CreateBeside makes it.
+bool IsTempName(const std::string& name, const std::string& base) {
+  const std::string head = base + kTempMark;
+  if (name.size() != head.size() + 6 || name.compare(0, head.size(), head) != 0) return false;
+  for (size_t i = head.size(); i < name.size(); ++i) {
+    const char c = name[i];
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
+  }
+  return true;
+}
+
+// Whether the regular file at path holds what a save writes first: the
+// magic, or a start of it (a crash can leave it empty or cut short).
+bool StartsLikeACheckpoint(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat info {};
+  char head[sizeof kMagic];
+  ssize_t got = -1;
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) got = read(fd, head, sizeof head);
+  close(fd);
+  return got >= 0 && std::memcmp(head, kMagic, static_cast<size_t>(got)) == 0;
+}
+
+}  // namespace
+
+void Checkpoint_RemoveLeftovers(const std::string& path) {
+  const std::string dir = DirectoryOf(path);
+  const std::string base = BaseOf(path);
+  DIR* listing = opendir(dir.c_str());
+  if (listing == nullptr) return;  // the save reports what is wrong there
+  std::vector<std::string> leftovers;
+  while (const dirent* entry = readdir(listing)) {
+    const std::string name = entry->d_name;
+    if (IsTempName(name, base)) leftovers.push_back(dir + "/" + name);
+  }
+  closedir(listing);
+  for (const std::string& temp : leftovers) {
+    if (StartsLikeACheckpoint(temp)) unlink(temp.c_str());
+  }
+}

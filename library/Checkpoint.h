@@ -10,8 +10,9 @@
 //   (int64), input size in bytes (uint64), ByteHash of the input (uint64),
 //   sources done k (int64), the scores (node count doubles, raw bits), and a
 //   ByteHash of every byte before it (uint64).
-// It is written beside its final name, flushed to disk and renamed over it,
-// so a crash at any moment leaves the old checkpoint or the new one.
+// It is written beside its final name (path.tmp-XXXXXX), flushed to disk
+// and renamed over it, so a crash at any moment leaves the old checkpoint or
+// the new one.
 #pragma once
 
 #include <cstdint>
@@ -53,3 +54,10 @@ void Checkpoint_CheckWritable(const std::string& path);
 
 // Removes the checkpoint once the run it saved has ended well.
 void Checkpoint_Remove(const std::string& path);
+
+// Removes the files in the making that saves to path left behind when the
+// process ended during a save (a crash, SIGKILL): regular files beside path
+// named as a save names them and holding the start of a checkpoint, and
+// nothing else. Only for the run that holds path's lock (CheckpointLock),
+// so that no save of another run is under way.
+void Checkpoint_RemoveLeftovers(const std::string& path);

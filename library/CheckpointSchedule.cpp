@@ -1,5 +1,7 @@
 #include "library/CheckpointSchedule.h"
 
+#include <new>
+
 #include "graph/RunError.h"
 
 CheckpointSchedule::CheckpointSchedule(const pathsuite::RunOptions& options,
@@ -13,7 +15,16 @@ CheckpointSchedule::Clock::time_point CheckpointSchedule::NextSave() const {
 }
 
 void CheckpointSchedule::Save(int64_t sourcesDone, std::span<const double> scores) {
-  Checkpoint_Write(options_.checkpoint->path, identity_, sourcesDone, scores);
+  try {
+    Checkpoint_Write(options_.checkpoint->path, identity_, sourcesDone, scores);
+  } catch (const std::bad_alloc&) {
+    // Memory ran short as the searches grew: their threads hand their work
+    // back and retire, freeing it, so a periodic save is tried again at
+    // the next task; the checkpoint keeps the last state saved. A stop
+    // cannot wait.
+    if (StopAsked()) throw;
+    return;
+  }
   nextSave_ = NextSave();
   if (StopAsked()) throw pathsuite::Cancelled(sourcesDone, identity_.nodeCount, true);
 }

@@ -25,7 +25,9 @@ class CheckpointSchedule {
 
   // Saves the state after sourcesDone sources (the clock starts over),
   // then throws Cancelled if a stop is asked. Throws RunError when the
-  // checkpoint cannot be written.
+  // checkpoint cannot be written. Short of memory, a save not for a stop is
+  // left for the next SaveDue, which is then at once; one for a stop throws
+  // std::bad_alloc.
   void Save(int64_t sourcesDone, std::span<const double> scores);
 
   // Throws Cancelled when a stop is asked: after saving the state given,

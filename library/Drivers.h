@@ -28,7 +28,9 @@ using Driver = void (*)(RunSettings settings, const std::vector<std::string>& ar
                         std::ostream& out, const RunOptions& options, const EngineChoice& engine);
 
 // anybridge, plusbridge, betweenness, linkbridge: one "name score" line per
-// node index of the run's range. The reference takes no checkpoint.
+// node index of the run's range. The reference takes no checkpoint. With a
+// checkpoint, the caller holds its lock and removes it once the listing is
+// safe: only it knows where the listing went.
 void Betweenness_Run(RunSettings settings, const std::vector<std::string>& args,
                      std::ostream& out, const RunOptions& options, const EngineChoice& engine);
 

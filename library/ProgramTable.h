@@ -29,6 +29,11 @@ struct Program {
   Driver driver;
   const char* arguments;  // the usage line's arguments after the name
   const char* summary;    // one line: what the program prints
+  // Whether the runner reads its own options among the program's
+  // arguments too. Not for the six programs: their arguments are positional
+  // and may be any text, so the runner's options go before the name, and
+  // one found after it is an error rather than an argument.
+  bool runnerOptionsAfterName = false;
 };
 
 // Every program, in the order of Deliverable.

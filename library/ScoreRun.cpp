@@ -13,7 +13,10 @@ class ScoreWatcher final : public OrderedRunWatcher {
   ScoreWatcher(const pathsuite::RunOptions& options, CheckpointSchedule& schedule,
                const std::vector<double>& scores, int64_t first, int64_t perTask)
       : options_(options), schedule_(schedule), scores_(scores), first_(first),
-        perTask_(perTask) {}
+        perTask_(perTask) {
+    // Room taken now: a snapshot may come when memory has run short.
+    if (schedule_.Saving()) snapshot_.reserve(scores_.size());
+  }
 
   bool Folded(int64_t tasks) override {
     const int64_t done = SourcesAfter(tasks);

@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <cassert>
 
-void OrderedRunCore::Arrive() {
+void OrderedRunCore::Arrive(bool ready) {
   std::lock_guard lock(mutex_);
   helpersArrived_ += 1;
+  if (ready) producers_ += 1;
   changed_.notify_all();
 }
 
@@ -55,7 +56,19 @@ bool OrderedRunCore::SnapshotDue() const {
   return true;
 }
 
-OrderedRunCore::Job OrderedRunCore::Next(int64_t waitingFor) {
+bool OrderedRunCore::ProduceReady() const {
+  return !handedBack_.empty() || (nextTask_ < count_ && nextTask_ < foldedAll_ + slots_);
+}
+
+// Every producer waits for its turn behind a task handed back, which none
+// of them can take, and the calling thread, having a workspace, is one of
+// them: the run cannot go on.
+bool OrderedRunCore::Stuck() const {
+  return !handedBack_.empty() && !callerOut_ && !waiting_.empty() &&
+         producers_ == static_cast<int>(waiting_.size()) && handedBack_.front() < *waiting_.begin();
+}
+
+OrderedRunCore::Job OrderedRunCore::Next(int64_t waitingFor, bool canProduce) {
   std::unique_lock lock(mutex_);
   for (;;) {
     if (stop_) return {Job::kDone, 0, 0};
@@ -71,14 +84,52 @@ OrderedRunCore::Job OrderedRunCore::Next(int64_t waitingFor) {
       snapshotting_ = true;
       return {Job::kSnapshot, pause_, 0};
     }
+    if (waitingFor >= 0 && Stuck()) {
+      if (!failure_) failure_ = std::make_exception_ptr(std::bad_alloc());
+      stop_ = true;
+      changed_.notify_all();
+      return {Job::kDone, 0, 0};
+    }
     if (waitingFor < 0) {
-      if (nextTask_ < count_ && nextTask_ < foldedAll_ + slots_) {
-        return {Job::kProduce, nextTask_++, 0};
+      if (ProduceReady() && canProduce) {
+        if (handedBack_.empty()) return {Job::kProduce, nextTask_++, 0};
+        const int64_t task = handedBack_.front();
+        handedBack_.erase(handedBack_.begin());
+        return {Job::kProduce, task, 0};
+      }
+      if (ProduceReady() && producers_ == static_cast<int>(waiting_.size())) {
+        return {Job::kRebuild, 0, 0};
       }
       if (foldedAll_ == count_) return {Job::kDone, 0, 0};
     }
     changed_.wait(lock);
   }
+}
+
+bool OrderedRunCore::HandBack(int64_t task, bool caller) {
+  std::lock_guard lock(mutex_);
+  handedBack_.insert(std::upper_bound(handedBack_.begin(), handedBack_.end(), task), task);
+  producers_ -= 1;
+  if (caller) callerOut_ = true;
+  changed_.notify_all();
+  return producers_ > static_cast<int>(waiting_.size());
+}
+
+void OrderedRunCore::Rejoin(bool caller) {
+  std::lock_guard lock(mutex_);
+  producers_ += 1;
+  if (caller) callerOut_ = false;
+  changed_.notify_all();
+}
+
+void OrderedRunCore::WaitingForTurn(int64_t task, int change) {
+  std::lock_guard lock(mutex_);
+  if (change > 0) {
+    waiting_.insert(task);
+  } else {
+    waiting_.erase(waiting_.find(task));
+  }
+  changed_.notify_all();
 }
 
 void OrderedRunCore::Finish(const Job& job) {

@@ -15,6 +15,17 @@
 // cannot be started, leaves the run with fewer workers, and nothing is
 // produced or written until the workers are known. Only a calling thread
 // that cannot build its own ends the run, with std::bad_alloc.
+//
+// Memory can also run out later, as searches grow their workspace. A
+// worker whose produce throws std::bad_alloc hands its task back (another
+// worker produces it again, from the start) and gives its workspace up: a
+// helper then retires, and the calling thread folds only, until no other
+// worker is free to produce, when it builds a workspace again. The last
+// worker able to produce builds one again and retries at once. The run
+// ends with std::bad_alloc only when that fails, or the same worker fails
+// twice running with none to take over, or the task has already handed
+// part of its result out (OrderedTurn), which cannot be taken back, or
+// every worker left waits for its turn behind a task handed back.
 #pragma once
 
 #include <condition_variable>
@@ -22,6 +33,8 @@
 #include <exception>
 #include <mutex>
 #include <new>
+#include <optional>
+#include <set>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -57,7 +70,9 @@ struct OrderedRunStopped {};
 class OrderedRunCore {
  public:
   struct Job {
-    enum Kind { kFold, kSnapshot, kProduce, kTurn, kDone } kind;
+    // kRebuild: for a calling thread without a workspace, no other worker
+    // is free to produce what is waiting.
+    enum Kind { kFold, kSnapshot, kProduce, kTurn, kRebuild, kDone } kind;
     int64_t task;
     int32_t lane;
   };
@@ -69,16 +84,27 @@ class OrderedRunCore {
   // The start barrier: each helper arrives, ready or not, and then awaits
   // the start; the calling thread awaits every arrival, then starts the run
   // with the slots that were brought.
-  void Arrive();
+  void Arrive(bool ready);
   bool AwaitStart();  // false when the run stopped before it began
   void AwaitArrivals(int helpers);
   void Start(int64_t slots);
 
   // The next job for a worker (waitingFor < 0) or for a producer waiting
   // for its turn at task waitingFor (then never kProduce or kDone); blocks
-  // until there is one. Returns kDone once the run is over or stopped.
-  Job Next(int64_t waitingFor);
+  // until there is one. A worker without a workspace (canProduce false)
+  // gets no kProduce, but kRebuild when it is needed. Returns kDone once
+  // the run is over or stopped.
+  Job Next(int64_t waitingFor, bool canProduce = true);
   void Finish(const Job& job);
+  // A producer short of memory gives task back and its workspace up
+  // (caller: the calling thread). Returns whether another worker with a
+  // workspace is free to take the task.
+  bool HandBack(int64_t task, bool caller);
+  // A worker built a workspace again.
+  void Rejoin(bool caller);
+  // The producer of task starts (change +1) or ends (-1) waiting for its
+  // turn: meanwhile it cannot take a task handed back.
+  void WaitingForTurn(int64_t task, int change);
   void Fail(std::exception_ptr failure);
   void RethrowFailure();
   // Runs the watcher's Persist after a snapshot; no snapshot is taken
@@ -89,6 +115,8 @@ class OrderedRunCore {
  private:
   bool FoldableLane(int32_t& lane) const;
   bool SnapshotDue() const;
+  bool ProduceReady() const;
+  bool Stuck() const;
   void PauseLanes();
 
   std::mutex mutex_;
@@ -98,6 +126,10 @@ class OrderedRunCore {
   OrderedRunWatcher* const watcher_;
   int64_t slots_ = 0;
   int helpersArrived_ = 0;
+  int producers_ = 1;       // workers with a workspace: the calling thread and ready helpers
+  bool callerOut_ = false;  // the calling thread has given its workspace up
+  std::multiset<int64_t> waiting_;   // tasks whose producers wait for their turn
+  std::vector<int64_t> handedBack_;  // tasks to produce again, ascending
   bool started_ = false;
   bool stop_ = false;
   std::exception_ptr failure_;
@@ -128,6 +160,13 @@ class OrderedTurn {
         call_([](void* f, const OrderedRunCore::Job& job) { (*static_cast<RunShared*>(f))(job); }) {}
 
   void Wait() {
+    if (mine_) return;
+    struct Waiting {
+      OrderedRunCore& core;
+      int64_t task;
+      Waiting(OrderedRunCore& c, int64_t t) : core(c), task(t) { core.WaitingForTurn(task, +1); }
+      ~Waiting() { core.WaitingForTurn(task, -1); }
+    } waiting(core_, task_);
     while (!mine_) {
       const OrderedRunCore::Job job = core_.Next(task_);
       if (job.kind == OrderedRunCore::Job::kTurn) {
@@ -141,6 +180,8 @@ class OrderedTurn {
       }
     }
   }
+  // Whether the producer's turn came: it may have handed part of its result out.
+  bool Taken() const { return mine_; }
 
  private:
   OrderedRunCore& core_;
@@ -152,15 +193,18 @@ class OrderedTurn {
 
 // Runs the tasks. makeWorkspace() builds a worker's workspace and
 // makeResult() one result slot; produce(task, workspace, result, turn)
-// fills a slot that holds an earlier task's result; fold(task, lane,
-// result) folds one lane of it. An exception from any of them stops the run
-// and is rethrown to the caller, except std::bad_alloc while a helper
-// builds, which only keeps that helper out.
+// fills a slot that holds an earlier task's result, or part of this one's
+// from an attempt that ran out of memory; fold(task, lane, result) folds
+// one lane of it. An exception from any of them stops the run and is
+// rethrown to the caller, except std::bad_alloc while a helper builds,
+// which only keeps that helper out, and std::bad_alloc in produce, which
+// hands the task to another worker when one can take it (see above).
 template <class Result, class MakeWorkspace, class MakeResult, class Produce, class Fold>
 void OrderedRun(int64_t count, const OrderedRunShape& shape, MakeWorkspace makeWorkspace,
                 MakeResult makeResult, Produce produce, Fold fold,
                 OrderedRunWatcher* watcher = nullptr) {
   using Job = OrderedRunCore::Job;
+  using Workspace = decltype(makeWorkspace());
   if (count <= 0) return;
   OrderedRunCore core(count, shape.lanes, watcher);
   std::vector<Result> results;  // filled before the start, then fixed
@@ -180,14 +224,35 @@ void OrderedRun(int64_t count, const OrderedRunShape& shape, MakeWorkspace makeW
       watcher->Snapshot(job.task);
     }
   };
-  auto work = [&](auto& ws) {
+  // caller: the calling thread, which never retires.
+  auto work = [&](std::optional<Workspace>& ws, bool caller) {
+    bool retried = false;  // built again after a failure, with no task produced since
     try {
       for (;;) {
-        const Job job = core.Next(-1);
+        const Job job = core.Next(-1, ws.has_value());
         if (job.kind == Job::kDone) return;
+        if (job.kind == Job::kRebuild) {
+          ws.emplace(makeWorkspace());
+          core.Rejoin(caller);
+          continue;
+        }
         if (job.kind == Job::kProduce) {
           OrderedTurn turn(core, job.task, runShared);
-          produce(job.task, ws, results[core.SlotOf(job.task)], turn);
+          try {
+            produce(job.task, *ws, results[core.SlotOf(job.task)], turn);
+          } catch (const std::bad_alloc&) {
+            if (turn.Taken() || retried) throw;
+            ws.reset();  // a search cut short leaves it unfit, and its memory is wanted
+            if (!core.HandBack(job.task, caller)) {
+              ws.emplace(makeWorkspace());  // no one else can: try once more
+              core.Rejoin(caller);
+              retried = true;
+            } else if (!caller) {
+              return;
+            }
+            continue;
+          }
+          retried = false;
         } else {
           runShared(job);
         }
@@ -200,19 +265,22 @@ void OrderedRun(int64_t count, const OrderedRunShape& shape, MakeWorkspace makeW
     }
   };
   auto helper = [&] {
+    std::optional<Workspace> ws;
     try {
-      auto ws = build();
-      core.Arrive();
-      if (core.AwaitStart()) work(ws);
+      ws.emplace(build());
+      core.Arrive(true);
     } catch (const std::bad_alloc&) {
-      core.Arrive();  // leaves the run to the others
+      core.Arrive(false);  // leaves the run to the others
+      return;
     } catch (...) {
       core.Fail(std::current_exception());
-      core.Arrive();
+      core.Arrive(false);
+      return;
     }
+    if (core.AwaitStart()) work(ws, false);
   };
 
-  auto ws = build();  // without the calling thread's own, nothing can run
+  std::optional<Workspace> ws(build());  // without the calling thread's own, nothing can run
   std::vector<std::thread> helpers;
   helpers.reserve(shape.threads > 1 ? shape.threads - 1 : 0);
   try {
@@ -222,7 +290,7 @@ void OrderedRun(int64_t count, const OrderedRunShape& shape, MakeWorkspace makeW
   }
   core.AwaitArrivals(static_cast<int>(helpers.size()));
   core.Start(static_cast<int64_t>(results.size()));
-  work(ws);
+  work(ws, true);
   for (auto& th : helpers) th.join();
   core.RethrowFailure();
 }

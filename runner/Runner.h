@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@ struct RunnerOptions {
   std::optional<bool> progress;   // unset: shown when standard error is a terminal
   std::string checkpoint;         // empty: none
   std::optional<double> checkpointEvery;
+  std::string output;             // the listing's file; empty: standard output
   bool help = false;
   bool version = false;
   const Program* program = nullptr;
@@ -43,29 +45,46 @@ class RunnerExtras {
 // The runner's usage text, as --help and usage errors print it.
 std::string Runner_Usage(const std::string& name, const RunnerExtras* extras);
 
-// Reads the command line after the runner's own name. Throws RunError with
-// the usage status for an unknown option, a bad value, a missing or unknown
-// PROGRAM, or a checkpoint asked of a distance program.
-RunnerOptions Runner_ReadOptions(const std::vector<std::string>& argv, RunnerExtras* extras);
+// Reads the command line after the runner's own name, PROGRAM found in
+// programs. Throws RunError with the usage status for an unknown option, a
+// bad value, a missing or unknown PROGRAM, a program's name given as a file,
+// a checkpoint asked of a distance program, and a runner's option after
+// PROGRAM (unless PROGRAM's row takes them there, or "--" ended the options
+// before it: then what follows PROGRAM is all the program's).
+RunnerOptions Runner_ReadOptions(const std::vector<std::string>& argv, RunnerExtras* extras,
+                                 std::span<const Program> programs = Program_All());
 
-// Reads the options and answers --help, --version and usage errors, on the
-// standard streams when speak is set. Returns the exit status when that is
-// all there is to do, or nothing when the program is to run.
+// A usage error as the runner reports it: "name: message", then the usage.
+void Runner_ReportUsage(const std::string& name, const std::string& message,
+                        const RunnerExtras* extras);
+
+// Answers the runner's --help or --version on standard output; returns the
+// exit status.
+int Runner_Answer(const std::string& name, const RunnerOptions& options,
+                  const RunnerExtras* extras);
+
+// Reads the options and answers --help, --version and usage errors.
+// Returns the exit status when that is all there is to do, or nothing when
+// the program is to run.
 std::optional<int> Runner_Start(const std::string& name, const std::vector<std::string>& argv,
-                                RunnerExtras* extras, bool speak, RunnerOptions& options);
+                                RunnerOptions& options);
 
 // The run options the runner's options make, with the meter they draw and
-// how a stop is reported. Catches SIGINT and SIGTERM when a checkpoint is
-// asked for: the signal then cancels the run, which saves its state.
+// how a stop is reported. Catches SIGINT and SIGTERM: the signal then
+// cancels the run, which saves its state if it has a checkpoint, and the
+// stop is reported with status 128 + the signal.
 class RunnerSetup {
  public:
-  // threads: the run's, resolved. showMeter: this process may draw the
-  // meter (the cluster's first rank).
-  RunnerSetup(const RunnerOptions& options, unsigned threads, bool showMeter);
+  // threads: the run's, resolved. leads: this process leads the run (the
+  // runner, or a job's first rank): it draws the meter and acts on a stop
+  // signal; the other ranks of a job only note one (StopSignal).
+  RunnerSetup(const RunnerOptions& options, unsigned threads, bool leads);
   RunnerSetup(const RunnerSetup&) = delete;
   RunnerSetup& operator=(const RunnerSetup&) = delete;
   const RunOptions& run() const { return run_; }
   const Reporting& reporting() const { return reporting_; }
+  // The signal that stopped the run, 0 while none came.
+  static int StopSignal();
   ProgressMeter* meter() { return meter_ ? &*meter_ : nullptr; }
 
  private:

@@ -109,7 +109,9 @@ void CheckProduceStart(const ProbePlan& plan, Probe& probe, int64_t t, const Wor
     if (held != probe.slotTask.end()) last = held->second;
     probe.slotTask[r.slot] = t;
   }
-  if (last >= 0 && probe.lanesFolded[static_cast<size_t>(last)].load() != plan.shape.lanes) {
+  // A task produced again (memory ran out) finds its own first attempt there.
+  if (last >= 0 && last != t &&
+      probe.lanesFolded[static_cast<size_t>(last)].load() != plan.shape.lanes) {
     Probe_Fault(probe, Task(t) + " reused the slot of " + Task(last) + " before every lane " +
                            "folded it");
   }
@@ -137,6 +139,24 @@ void ProduceItems(const ProbePlan& plan, Probe& probe, int64_t t, TaskResult& r,
   }
 }
 
+// Whether this produce runs out of memory as the plan says; if so, undoes
+// what its start recorded, as it will run again.
+bool ShortOfMemory(const ProbePlan& plan, Probe& probe, int64_t t, const TaskResult& r) {
+  const std::thread::id me = std::this_thread::get_id();
+  std::lock_guard lock(probe.mutex);
+  const int calls = ++probe.producesBy[me];
+  const bool helper = me != probe.caller;
+  bool shortNow = t >= plan.shortFrom && plan.shortFrom >= 0;
+  if (helper && probe.helperIndex[me] < plan.shortHelpers && calls == 2) shortNow = true;
+  if (!helper && plan.callerShort && calls == 1) shortNow = true;
+  if (!shortNow) return false;
+  probe.shortOf.push_back(t);
+  probe.produced.erase(std::find(probe.produced.rbegin(), probe.produced.rend(), t).base() - 1);
+  if (helper) probe.retired.insert(me);
+  probe.slotWriters[static_cast<size_t>(r.slot)].fetch_sub(1);
+  return true;
+}
+
 void Produce(const ProbePlan& plan, Probe& probe, int64_t t, Workspace& ws, TaskResult& r,
              OrderedTurn& turn) {
   probe.started.fetch_add(1);
@@ -147,7 +167,12 @@ void Produce(const ProbePlan& plan, Probe& probe, int64_t t, Workspace& ws, Task
   r.pending.clear();
   Jitter(plan.produceSeed, t, -1);
   if (t == plan.failInProduce) throw TaskFailure{t};
+  if (ShortOfMemory(plan, probe, t, r)) throw std::bad_alloc();
   if (plan.waitSeed != 0) ProduceItems(plan, probe, t, r, turn);
+  if (t == plan.shortAfterTurn) {
+    probe.slotWriters[static_cast<size_t>(r.slot)].fetch_sub(1);
+    throw std::bad_alloc();
+  }
   r.task = t;
   r.payload = PayloadOf(t);
   probe.slotWriters[static_cast<size_t>(r.slot)].fetch_sub(1);
@@ -191,6 +216,11 @@ void Fold(const ProbePlan& plan, Probe& probe, int64_t t, int32_t lane, TaskResu
 
 Workspace MakeWorkspace(const ProbePlan& plan, Probe& probe) {
   const std::thread::id me = std::this_thread::get_id();
+  if (probe.started.load() > 0) {  // built again, once memory ran out mid-run
+    std::lock_guard lock(probe.mutex);
+    probe.rebuilds += 1;
+    return Workspace{me};
+  }
   bool faulty = plan.buildFault == BuildFault::kCallerWorkspace;
   if (me != probe.caller) {
     const int helper = probe.helpersSeen.fetch_add(1);

@@ -61,6 +61,14 @@ struct ProbePlan {
   bool faultIsBadAlloc = true;   // else the build throws std::runtime_error
   int helperBuildMicros = 0;     // a helper's workspace takes this long
   OrderedRunWatcher* watcher = nullptr;
+  // Memory that runs out mid-run, in produce (std::bad_alloc): in the
+  // second task of the first shortHelpers helpers; in the calling
+  // thread's first; in every task from shortFrom on; in task
+  // shortAfterTurn once its turn has come (with waitSeed).
+  int shortHelpers = 0;
+  bool callerShort = false;
+  int64_t shortFrom = -1;
+  int64_t shortAfterTurn = -1;
 };
 
 // Workers that start: every thread but those short of memory.
@@ -84,6 +92,10 @@ struct Probe {
   std::set<std::thread::id> workers, producers;
   std::map<std::thread::id, int> resultsMade;
   std::map<std::thread::id, int> helperIndex;   // in order of start
+  std::map<std::thread::id, int> producesBy;    // produce calls by thread
+  std::vector<int64_t> shortOf;                 // tasks whose produce ran out of memory
+  std::set<std::thread::id> retired;            // helpers that ran out of memory
+  int rebuilds = 0;                             // workspaces built again mid-run
   int64_t heldWithStarted = -1;  // tasks started while lane 0 held task 0
   bool otherLaneFolded = false;  // lane 1 folded task 0 while lane 0 held it
 

@@ -317,3 +317,37 @@ ProcessResult RunChild(const std::string& program, const std::vector<std::string
   result.err = ReadFileBytes(err.path());
   return result;
 }
+
+ScopedFault::ScopedFault(const std::string& spec) : spec_(spec) {
+  // The sanitizer's runtime must come first among the preloaded libraries
+  // unless told that another may.
+  if (const char* asan = std::getenv("ASAN_OPTIONS")) asanOptions_ = asan;
+  const std::string asan = asanOptions_.value_or("");
+  setenv("ASAN_OPTIONS", (asan + (asan.empty() ? "" : ":") + "verify_asan_link_order=0").c_str(), 1);
+  setenv("PATHSUITE_FAULT", spec.c_str(), 1);
+  setenv("LD_PRELOAD", FAULT_SHIM, 1);
+}
+
+ScopedFault::~ScopedFault() {
+  unsetenv("LD_PRELOAD");
+  unsetenv("PATHSUITE_FAULT");
+  if (asanOptions_) {
+    setenv("ASAN_OPTIONS", asanOptions_->c_str(), 1);
+  } else {
+    unsetenv("ASAN_OPTIONS");
+  }
+}
+
+std::vector<std::string> ScopedFault::MpirunOptions() const {
+  return {"-x", "PATHSUITE_FAULT=" + spec_, "-x", std::string("LD_PRELOAD=") + FAULT_SHIM};
+}
+
+ScopedWorkingDirectory::ScopedWorkingDirectory(const std::string& dir)
+    : saved_(std::filesystem::current_path().string()) {
+  std::filesystem::current_path(dir);
+}
+
+ScopedWorkingDirectory::~ScopedWorkingDirectory() {
+  std::error_code ignored;
+  std::filesystem::current_path(saved_, ignored);
+}

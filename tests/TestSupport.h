@@ -160,6 +160,35 @@ class ChildProcess {
 ProcessResult RunChild(const std::string& program, const std::vector<std::string>& args,
                        const std::function<void(ChildProcess&)>& whileRunning);
 
+// Makes the executables that the test starts while the object lives fail
+// one kind of system call (tests/FaultShim.cpp: PATHSUITE_FAULT=spec), by
+// preloading the fault library into them through the environment.
+class ScopedFault {
+ public:
+  explicit ScopedFault(const std::string& spec);
+  ~ScopedFault();
+  ScopedFault(const ScopedFault&) = delete;
+  ScopedFault& operator=(const ScopedFault&) = delete;
+  // What to hand mpirun for its ranks: -x for each setting.
+  std::vector<std::string> MpirunOptions() const;
+
+ private:
+  std::optional<std::string> asanOptions_;
+  std::string spec_;
+};
+
+// The working directory, while the object lives.
+class ScopedWorkingDirectory {
+ public:
+  explicit ScopedWorkingDirectory(const std::string& dir);
+  ~ScopedWorkingDirectory();
+  ScopedWorkingDirectory(const ScopedWorkingDirectory&) = delete;
+  ScopedWorkingDirectory& operator=(const ScopedWorkingDirectory&) = delete;
+
+ private:
+  std::string saved_;
+};
+
 // Whether this build runs under the address sanitizer: its processes need
 // terabytes of address space, and it runs several times slower.
 #if defined(__SANITIZE_ADDRESS__)

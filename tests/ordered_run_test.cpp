@@ -281,4 +281,80 @@ TEST(OrderedRun, OtherBuildFailureStopsTheRunBeforeAnyTask) {
   }
 }
 
+struct ShortMidRun {
+  unsigned threads;
+  int32_t lanes;
+  int shortHelpers;
+  bool callerShort;
+};
+
+// Memory that runs out in produce, mid-run: the task goes to another
+// worker, from the start; a helper retires, the calling thread folds until
+// it is needed, and the last worker able to produce builds again and
+// retries. The run completes, every task produced once and folded in
+// order, and the helpers short of memory produce nothing more while
+// others can.
+TEST(OrderedRun, WorkersShortOfMemoryMidRunHandTheirTasksBack) {
+  OrderedRunDeadline deadline(60);
+  const ShortMidRun cases[] = {
+      {1, 1, 0, true},  {2, 1, 1, false}, {2, 2, 1, true}, {4, 2, 1, false},
+      {4, 1, 3, false}, {4, 2, 3, true},  {8, 5, 7, true}, {3, 2, 0, true},
+  };
+  for (const ShortMidRun& c : cases) {
+    // Seeded sleeps spread the tasks, so that every helper gets a second.
+    for (const uint64_t seed : {uint64_t{77}, uint64_t{78}}) {
+      ProbePlan plan{.count = 60, .shape = {c.threads, 2, c.lanes}};
+      plan.produceSeed = seed;
+      plan.shortHelpers = c.shortHelpers;
+      plan.callerShort = c.callerShort;
+      Probe probe(plan.count, c.lanes);
+      Probe_Run(plan, probe);
+      const auto where = Where(plan) << ", " << c.shortHelpers << " helpers short"
+                                     << (c.callerShort ? ", the caller too" : "");
+      ExpectCompleteRun(plan, probe);
+      const size_t shorts = static_cast<size_t>(c.shortHelpers) + (c.callerShort ? 1 : 0);
+      EXPECT_EQ(shorts, probe.shortOf.size()) << where;
+      // Each task short of memory was produced again, and folded once.
+      for (const int64_t t : probe.shortOf) {
+        EXPECT_EQ(1, std::count(probe.produced.begin(), probe.produced.end(), t)) << where;
+      }
+      // A workspace is built again only once no other worker can take
+      // over: never while a helper is left; at least once when every
+      // helper and the caller ran short.
+      const bool allHelpersShort = c.shortHelpers == static_cast<int>(c.threads) - 1;
+      if (!allHelpersShort) {
+        EXPECT_EQ(0, probe.rebuilds) << where;
+      }
+      if (allHelpersShort && c.callerShort) {
+        EXPECT_GE(probe.rebuilds, 1) << where;
+      }
+    }
+  }
+}
+
+// When no worker can go on (every produce from task 20 runs out), or a
+// task runs out once it has written part of its result in its turn, the
+// run ends with std::bad_alloc, having folded in order what it produced.
+TEST(OrderedRun, MemoryThatRunsOutForGoodEndsTheRun) {
+  OrderedRunDeadline deadline(60);
+  for (const unsigned threads : {1u, 3u}) {
+    for (const bool afterTurn : {false, true}) {
+      ProbePlan plan{.count = 60, .shape = {threads, 2, 2}};
+      if (afterTurn) {
+        plan.waitSeed = 5;
+        plan.shortAfterTurn = 20;
+      } else {
+        plan.shortFrom = 20;
+      }
+      Probe probe(plan.count, 2);
+      EXPECT_THROW(Probe_Run(plan, probe), std::bad_alloc) << Where(plan);
+      EXPECT_EQ(0, probe.faultCount) << Where(plan) << "\n" << Probe_Faults(probe);
+      for (const auto& folds : probe.laneFolds) {
+        EXPECT_LE(folds.size(), 20u) << Where(plan);
+        EXPECT_EQ(Iota(static_cast<int64_t>(folds.size())), folds) << Where(plan);
+      }
+    }
+  }
+}
+
 }  // namespace

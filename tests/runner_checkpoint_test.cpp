@@ -200,9 +200,12 @@ TEST(Checkpoint, RefusedWhenItDoesNotFitTheRun) {
       {"flip at 20", Flip(good, 20, 0x01), triRun, checksum},
       {"flip at 35", Flip(good, 35, 0x41), triRun, checksum},
       {"flip at 36", Flip(good, 36, 0x01), triRun, checksum},
+      // A changed node count is corrupt, not truncated: the file is whole.
       {"node count 2", Flip(good, 44, 0x01), triRun, "corrupt: longer than its header says"},
-      {"node count 4", Flip(good, 44, 0x07), triRun, "truncated"},
-      {"node count negative", Flip(good, 51, 0x80), triRun, "truncated"},
+      {"node count 4", Flip(good, 44, 0x07), triRun, "corrupt: node count 4 does not fit its length"},
+      {"node count 2^56 + 3", Flip(good, 51, 0x01), triRun,
+       "corrupt: node count 72057594037927939 does not fit its length"},
+      {"node count negative", Flip(good, 51, 0x80), triRun, "corrupt: node count out of range"},
       {"flip at 52", Flip(good, 52, 0x01), triRun, checksum},
       {"flip at 60", Flip(good, 60, 0x10), triRun, checksum},
       {"flip at 68", Flip(good, 68, 0x02), triRun, checksum},
@@ -210,6 +213,7 @@ TEST(Checkpoint, RefusedWhenItDoesNotFitTheRun) {
       {"flip at 99", Flip(good, 99, 0x80), triRun, checksum},
       {"flip at 107", Flip(good, 107, 0x01), triRun, checksum},
   };
+  // Cut short, at any length, and so at one that a smaller count would fit.
   for (const size_t length : {0, 1, 10, 16, 20, 75, 76, 99, 100, 107}) {
     cases.push_back({"cut to " + std::to_string(length) + " bytes", good.substr(0, length),
                      triRun, "truncated"});

@@ -5,15 +5,20 @@
 
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <csignal>
 #include <fstream>
 #include <functional>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/TestSupport.h"
@@ -181,6 +186,73 @@ TEST(Meter, ShownWhereAskedForAndErased) {
     EXPECT_TRUE(EndsErased(err)) << err;
     EXPECT_EQ(std::vector<std::string>{""}, Screen(err));
   }
+}
+
+// A resumed run says where it took up, and times what is left from there;
+// an input that takes a while to load (here a pipe fed slowly) shows its
+// bytes meanwhile. Each drawing is a whole line of one form or the other.
+TEST(Meter, ShowsALongLoadAndWhereAResumedRunTookUp) {
+  const TempDir dir;
+  const std::string graph = SocialGraph(2000, 77);
+  const std::string input = dir.path() + "/social.txt";
+  std::ofstream(input, std::ios::binary) << graph;
+  const ProcessResult own = RunProgram("anybridge", {input, "x", "2000"});
+  ASSERT_EQ(0, own.status);
+  const std::string fifo = dir.path() + "/fifo";
+  ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+  // Ten pieces over about a second.
+  std::thread feeder([&] {
+    std::ofstream pipe(fifo, std::ios::binary);
+    const size_t piece = graph.size() / 10 + 1;
+    for (size_t at = 0; at < graph.size(); at += piece) {
+      pipe.write(graph.data() + at, static_cast<std::streamsize>(std::min(piece, graph.size() - at)));
+      pipe.flush();
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+  });
+  const ProcessResult loaded =
+      RunProgram("pathsuite", {"--progress", "--threads", "1", "anybridge", fifo, "x", "2000"});
+  feeder.join();
+  EXPECT_EQ(0, loaded.status) << loaded.err;
+  EXPECT_TRUE(own.out == loaded.out) << "standard output differs";
+  EXPECT_GE(Count(loaded.err, "\ranybridge: loading, "), 2u) << loaded.err;
+  const std::regex form("anybridge: (loading, [0-9]+\\.[0-9] MB read|[0-9]+ of 2000 sources .*) *");
+  size_t at = 0;
+  while ((at = loaded.err.find('\r', at)) != std::string::npos) {
+    const size_t next = loaded.err.find('\r', at + 1);
+    if (next == std::string::npos) break;
+    const std::string piece = loaded.err.substr(at + 1, next - at - 1);
+    if (piece.find_first_not_of(' ') != std::string::npos) {
+      EXPECT_TRUE(std::regex_match(piece, form)) << '"' << piece << '"';
+    }
+    at = next;
+  }
+  EXPECT_TRUE(EndsErased(loaded.err)) << loaded.err;
+
+  // A run stopped at a half, resumed with the meter.
+  const std::string ckpt = dir.path() + "/run.ckpt";
+  const std::vector<std::string> saving = {"--threads", "1", "--checkpoint", ckpt,
+                                           "--checkpoint-every", "0.02", "anybridge", input,
+                                           "x", "2000"};
+  const ProcessResult stopped = RunChild("pathsuite", saving, [&](ChildProcess& child) {
+    while (SavedSources(ckpt) < 1000 && !child.Poll()) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    child.Signal(SIGTERM);
+  });
+  ASSERT_EQ(143, stopped.status) << stopped.err;
+  const int64_t saved = SavedSources(ckpt);
+  const ProcessResult resumed = RunProgram("pathsuite", JoinArgs({"--progress"}, saving));
+  EXPECT_EQ(0, resumed.status) << resumed.err;
+  EXPECT_TRUE(own.out == resumed.out) << "standard output differs";
+  char head[160];
+  std::snprintf(head, sizeof head,
+                "\ranybridge: %lld of 2000 sources (%.1f%%), resumed at %lld, 0:00:00 elapsed",
+                static_cast<long long>(saved), 100.0 * static_cast<double>(saved) / 2000,
+                static_cast<long long>(saved));
+  EXPECT_EQ(0u, resumed.err.rfind(head, 0)) << resumed.err;
+  const std::string resumedAt = ", resumed at " + std::to_string(saved) + ", ";
+  EXPECT_EQ(Count(resumed.err, "\ranybridge: "), Count(resumed.err, resumedAt)) << resumed.err;
 }
 
 // A stopped run's message is all the terminal shows at the end.

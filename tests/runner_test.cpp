@@ -5,17 +5,19 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "paths/Threads.h"
+#include "runner/Runner.h"
 #include "tests/TestSupport.h"
 
 namespace {
 
 const std::string kUsage =
-    "usage: pathsuite [--threads N] [--progress | --no-progress]\n"
+    "usage: pathsuite [--threads N] [--progress | --no-progress] [--output FILE]\n"
     "                 [--checkpoint FILE [--checkpoint-every SECONDS]] PROGRAM [ARGS...]\n"
     "       pathsuite --help | --version\n";
 
@@ -154,6 +156,26 @@ TEST(Runner, OwnCommandLineErrors) {
       {{"--threads", "2", "--"}, "no PROGRAM given " + names},
       {{"nope", tri, "x", "10"}, "unknown program 'nope' " + names},
       {{"--", "--help"}, "unknown program '--help' " + names},
+      // The six programs ignore arguments they do not use: the runner's
+      // options after PROGRAM would go unheeded.
+      {JoinArgs(run, {"--threads", "1"}), "'--threads' after anybridge: options go before PROGRAM"},
+      {{"anybridge", "--threads=2", tri, "x", "10"},
+       "'--threads=2' after anybridge: options go before PROGRAM"},
+      {{"betweenness", "--progress"}, "'--progress' after betweenness: options go before PROGRAM"},
+      {{"spanpairs", "0", "3", "--output", ckpt},
+       "'--output' after spanpairs: options go before PROGRAM"},
+      {JoinArgs(run, {"--checkpoint-every=5"}),
+       "'--checkpoint-every=5' after anybridge: options go before PROGRAM"},
+      // A value forgotten before PROGRAM leaves PROGRAM as the file.
+      {{"--checkpoint", "anybridge", tri, "x", "10"},
+       "--checkpoint takes a file name, not the program 'anybridge' (for a file of that name, "
+       "give ./anybridge)"},
+      {{"--output", "betweenness"},
+       "--output takes a file name, not the program 'betweenness' (for a file of that name, "
+       "give ./betweenness)"},
+      {JoinArgs({"--output="}, run), "--output needs a file name"},
+      {JoinArgs({"--output", ckpt, "--checkpoint", dir.path() + "/./run.ckpt"}, run),
+       "--output and --checkpoint name one file: " + ckpt},
   };
   for (const UsageCase& c : cases) {
     std::string line;
@@ -178,9 +200,10 @@ TEST(Runner, HelpVersionAndOptionForms) {
   EXPECT_EQ("", help.err);
   EXPECT_EQ(0u, help.out.rfind(kUsage, 0)) << help.out;
   EXPECT_NE(std::string::npos, help.out.find("PROGRAM: anybridge, plusbridge, betweenness, "
-                                             "linkbridge, spanpairs, anypairs.\n"));
-  for (const char* option : {"--threads N", "--progress", "--no-progress", "--checkpoint FILE",
-                             "--checkpoint-every S"}) {
+                                             "linkbridge, spanpairs, anypairs; options go "
+                                             "before it.\n"));
+  for (const char* option : {"--threads N", "--progress", "--no-progress", "--output FILE",
+                             "--checkpoint FILE", "--checkpoint-every S"}) {
     EXPECT_NE(std::string::npos, help.out.find(std::string("  ") + option + " ")) << option;
   }
   const ProcessResult version = RunProgram("pathsuite", {"--version"});
@@ -193,10 +216,13 @@ TEST(Runner, HelpVersionAndOptionForms) {
   std::ofstream(tri) << "a b 1\nb c 1\nc d 2\n";
   const ProcessResult own = RunProgram("anybridge", {tri, "x", "10"});
   ASSERT_EQ(0, own.status);
-  // Everything after PROGRAM is the program's, options of the runner too.
+  // What follows PROGRAM is the program's: its own --help, and after "--"
+  // before PROGRAM even what looks like the runner's options.
   const ProcessResult ownHelp = RunProgram("anybridge", {"--help"});
   const ProcessResult ownShort = RunProgram("anybridge", {"--threads", "2"});
   ASSERT_EQ(2, ownShort.status);
+  const ProcessResult ownIgnoring = RunProgram("anybridge", {tri, "--progress", "10"});
+  ASSERT_EQ(0, ownIgnoring.status);
   struct FormCase {
     std::vector<std::string> args;
     const ProcessResult& expected;
@@ -208,7 +234,9 @@ TEST(Runner, HelpVersionAndOptionForms) {
       {{"--threads=2", "--", "anybridge", tri, "x", "10"}, own},
       {{"--progress", "--no-progress", "anybridge", tri, "x", "10"}, own},
       {{"anybridge", "--help"}, ownHelp},
-      {{"anybridge", "--threads", "2"}, ownShort},
+      {{"--", "anybridge", "--threads", "2"}, ownShort},
+      {{"--threads", "2", "--", "anybridge", tri, "--progress", "10"}, ownIgnoring},
+      {{"--output", "./anybridge", "anybridge", "--help"}, ownHelp},
   };
   for (const FormCase& f : forms) {
     std::string line;
@@ -276,6 +304,33 @@ TEST(Runner, MessagesEscapeControlCharacters) {
                 "/no\\ndir/ck: cannot create a file beside it: No such file or directory\n",
             checkpoint.err);
   EXPECT_EQ("", checkpoint.out);
+}
+
+// A program whose row says so takes the runner's options anywhere after
+// its name, mixed with its own; "--" ends them. The six programs' rows do
+// not: there the runner's options after the name are an error.
+TEST(Runner, ARowCanTakeTheRunnersOptionsAfterItsName) {
+  Program people = Program_Of(Deliverable::Anybridge);
+  people.name = "people";
+  people.runnerOptionsAfterName = true;
+  const Program table[] = {Program_Of(Deliverable::Anybridge), people};
+  const RunnerOptions o = Runner_ReadOptions(
+      {"--progress", "people", "g.txt", "--threads", "4", "--top", "10", "--output=o.txt", "--",
+       "--threads", "2"},
+      nullptr, table);
+  ASSERT_EQ(&table[1], o.program);
+  EXPECT_EQ(4u, o.threads);
+  EXPECT_EQ(std::optional<bool>(true), o.progress);
+  EXPECT_EQ("o.txt", o.output);
+  EXPECT_EQ((std::vector<std::string>{"g.txt", "--top", "10", "--threads", "2"}), o.args);
+  EXPECT_THROW(Runner_ReadOptions({"people", "--threads", "0"}, nullptr, table), RunError);
+  try {
+    Runner_ReadOptions({"anybridge", "g.txt", "--threads", "4"}, nullptr, table);
+    ADD_FAILURE() << "an option after anybridge was taken";
+  } catch (const RunError& e) {
+    EXPECT_EQ(kStatusUsage, e.status());
+    EXPECT_STREQ("'--threads' after anybridge: options go before PROGRAM", e.what());
+  }
 }
 
 // The default thread count follows a cgroup's cpu.max "QUOTA PERIOD".

@@ -21,9 +21,11 @@ class Betweenness {
       : graph_(std::move(graph)), length_(length) {}
 
   // Runs every source. Throws Error for a checkpoint that cannot be read,
-  // written or belongs to another run, Cancelled when options.cancel was
-  // set, std::bad_alloc when memory runs out. A checkpoint is removed once
-  // the run completes: the scores are then here.
+  // written or belongs to another run, or that another run holds (a run
+  // holds path.lock, beside it, until it ends), Cancelled when
+  // options.cancel was set, std::bad_alloc when memory runs out even for
+  // one thread. A checkpoint is removed once the run completes: the scores
+  // are then here.
   void Run(const RunOptions& options = {});
 
   // The score of every node, by index; empty before Run.

@@ -18,7 +18,8 @@ enum class Length { Inverse, Weight, Unit };
 // Where a betweenness run saves its state, and how often. A run given a
 // checkpoint that exists resumes from it, after checking that it was made
 // for the same graph and length; it saves every everySeconds and when it is
-// cancelled.
+// cancelled. One run at a time: a run locks path.lock, beside path, while
+// it lasts.
 struct CheckpointOptions {
   std::string path;
   double everySeconds = 300;

@@ -11,7 +11,7 @@
 
 // The cluster runner's usage text, as its usage errors print it.
 inline constexpr const char kClusterUsage[] =
-    "usage: pathsuite-mpi [--threads N] [--progress | --no-progress]\n"
+    "usage: pathsuite-mpi [--threads N] [--progress | --no-progress] [--output FILE]\n"
     "                     [--checkpoint FILE [--checkpoint-every SECONDS]]\n"
     "                     [--block SOURCES] [--segment NODES] PROGRAM [ARGS...]\n"
     "       pathsuite-mpi --help | --version\n";

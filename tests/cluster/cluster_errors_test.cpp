@@ -173,8 +173,10 @@ TEST(ClusterErrors, CheckpointsRefusedAsByTheLocalRunner) {
   Checkpoint_Write(other, {"anybridge", 10, 3, 12, 1}, 1, std::vector<double>(3, 0.0));
   const std::string otherBytes = ReadFileBytes(other);
   const std::vector<std::string> paths = {text, other, dir.path(), dir.path() + "/none/run.ckpt"};
+  const std::string output = dir.path() + "/out.txt";
   for (size_t k = 0; k < paths.size(); ++k) {
-    const std::vector<std::string> line = {"--checkpoint", paths[k], "anybridge", tri, "x", "10"};
+    const std::vector<std::string> line = {"--checkpoint", paths[k], "--output", output,
+                                           "anybridge",    tri,      "x",        "10"};
     const int ranks = RanksOfCase(k + 1);
     SCOPED_TRACE(Cluster_Describe(ranks, line));
     const ProcessResult local = RunProgram("pathsuite", line);
@@ -187,6 +189,7 @@ TEST(ClusterErrors, CheckpointsRefusedAsByTheLocalRunner) {
   EXPECT_EQ("hello\n", ReadFileBytes(text));
   EXPECT_TRUE(otherBytes == ReadFileBytes(other)) << "a refused checkpoint changed";
   EXPECT_FALSE(std::filesystem::exists(dir.path() + "/none"));
+  EXPECT_FALSE(std::filesystem::exists(output));
 }
 
 }  // namespace
