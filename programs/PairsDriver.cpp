@@ -93,7 +93,7 @@ void Pairs_WriteRows(const EdgeGraph& graph, const FastGraph& fast, SourceRange 
       const auto source = static_cast<int32_t>(s);
       Fast_Search(fast, source, SEARCH_DISTANCES, ws);
       for (const int32_t j : Fast_RowsAbove(fast, source, ws)) {
-        AppendRow(text, graph, source, j, ws.state[j].dist);
+        AppendRow(text, graph, source, j, Fast_Distance(fast, ws, j));
         if (text.Size() >= kRowsSlotBytes) {
           turn.Wait();
           write(text);
