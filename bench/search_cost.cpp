@@ -1,19 +1,19 @@
 // Times the fast engine's betweenness work a source, on one thread, and the
 // memory floor of any search over the same graph:
-//   search_cost FILE [SOURCES] [FLOOR_ROUNDS] [by-name]
+//   search_cost FILE [SOURCES] [FLOOR_ROUNDS]
 // SOURCES sources spread evenly over the names (default 8) are searched in
 // path mode and accumulated; each phase is timed apart. The floor kernel
 // then takes each source's settle order and, with no queue and no
 // accumulation, walks it: the cells of each node in turn and, for every
 // cell, a load of its neighbour's distance (gathers only, all independent).
 // Its time is what a search that must look at every arc pays to memory.
-// by-name numbers the nodes by name instead of for locality (FastGraph.h).
+// It uses only what every version of the engine has, so that bench/scale.sh
+// can build it against an older tree to compare.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <string>
 #include <vector>
 
 #include "graph/EdgeList.h"
@@ -50,7 +50,7 @@ double FloorWalk(const FastGraph& graph, const std::vector<int32_t>& order,
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: search_cost FILE [SOURCES] [FLOOR_ROUNDS] [by-name]\n");
+    std::fprintf(stderr, "usage: search_cost FILE [SOURCES] [FLOOR_ROUNDS]\n");
     return 2;
   }
   const int sources = argc > 2 ? std::max(1, std::atoi(argv[2])) : 8;
@@ -63,9 +63,7 @@ int main(int argc, char** argv) {
     const EdgeList edges = EdgeList_Read(settings);
     const double readSeconds = Since(start);
     start = Clock::now();
-    const bool byName = argc > 4 && std::string(argv[4]) == "by-name";
-    const FastGraph fast =
-        FastGraph_FromEdges(edges, settings.lengthRule, byName ? FAST_BY_NAME : FAST_BY_LOCALITY);
+    const FastGraph fast = FastGraph_FromEdges(edges, settings.lengthRule);
     const double buildSeconds = Since(start);
     FastWorkspace ws;
     FastWorkspace_Init(ws, fast);
@@ -73,7 +71,7 @@ int main(int argc, char** argv) {
     std::vector<double> values(static_cast<size_t>(fast.nodeCount));
     std::vector<double> searchT, accumulateT, floorT;
     std::vector<std::vector<int32_t>> orders;
-    double arcs = 0, settled = 0, links = 0, check = 0;
+    double arcs = 0, settled = 0, links = 0, check = 0, dependencies = 0;
     const int32_t step = std::max(1, fast.nodeCount / sources);
     for (int32_t s = 0, run = 0; s < fast.nodeCount && run < sources; s += step, ++run) {
       start = Clock::now();
@@ -94,6 +92,7 @@ int main(int argc, char** argv) {
       settled += static_cast<double>(ws.order.size());
       links += static_cast<double>(ws.linkCount);
       check += n > 0 ? values[n / 2] : 0.0;
+      for (size_t k = 0; k < n; ++k) dependencies += values[k];
       orders.push_back(ws.order);
     }
     const auto runs = static_cast<double>(searchT.size());
@@ -116,6 +115,7 @@ int main(int argc, char** argv) {
                 static_cast<int>(runs), nodesPer, arcsPer, links / runs);
     std::printf("median a source: search %.2f ms, accumulation %.2f ms, total %.2f ms\n",
                 search * 1e3, accumulate * 1e3, (search + accumulate) * 1e3);
+    std::printf("sum of dependencies %.6e\n", dependencies);
     std::printf("per arc: search %.2f ns, total %.2f ns; per node: total %.1f ns\n",
                 search * 1e9 / arcsPer, (search + accumulate) * 1e9 / arcsPer,
                 (search + accumulate) * 1e9 / nodesPer);

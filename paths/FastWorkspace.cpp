@@ -35,7 +35,7 @@ void FastWorkspace_Init(FastWorkspace& ws, const FastGraph& graph) {
   // Each graph takes one selection policy, so only its queues get room.
   if (graph.heapOrderSafe) {
     ws.heap.Init(graph.nodeCount);
-    ws.radix.Init();
+    ws.radix.Init(graph.nodeCount);
   } else {
     ws.scanQueue.Init(graph.nodeCount);
     ws.phase.assign(n, kUntouched);

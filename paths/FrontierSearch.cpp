@@ -13,7 +13,7 @@
 
 namespace {
 
-// Settles u: marks it, stacks it and relaxes its cells into queue, with
+// Settles u: stacks it and relaxes its cells into queue, with
 // RelaxDistinct where it applies if kCompareFirst.
 template <bool kPaths, bool kCompareFirst, SelectionQueue Queue>
 inline void Settle(const FastGraph& graph, int32_t u, FastWorkspace& ws, Queue& queue) {
