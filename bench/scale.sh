@@ -1,63 +1,129 @@
 #!/usr/bin/env bash
-# bench/scale.sh [BUILD_DIR] -- anybridge through the runner on graphs of
-# 10^5 and 10^6 names: load time, time per source, the total time projected
-# for 1, 16 and 64 cores, and peak RSS with 1, 2 and 16 threads.
-#
-# Each run is stopped by SIGTERM after SECONDS_PER_RUN (default 40) seconds;
-# the sources it finished come from its checkpoint message. Time per source
-# is (seconds to the signal - load time) / sources, so it includes building
-# the search graph and starting the threads: a slight overestimate. The
-# projection takes the 1-thread rate and assumes the searches scale with the
-# cores (the 17039-name graphs gain 1.96x from 2 cores): load + names x
-# seconds a source / cores. Threads beyond the machine's CPUs (16 on a 2-core
-# machine) measure memory, not speed. Needs GNU time (/usr/bin/time).
+# bench/scale.sh BEFORE AFTER -- two builds of the suite side by side on
+# graphs of 10^5 and 10^6 names, and graph-tool beside them:
+#   a source   the fast engine's time a source on one thread (search and
+#              accumulation, median of search_cost's SOURCES sources); each
+#              round runs the two builds at once, one on each CPU, then with
+#              the CPUs swapped, so that both see the same drift of a shared
+#              machine; the median of the rounds' medians;
+#   peer       graph-tool's betweenness from the same sources (pivots), one
+#              thread (bench/peers/gt_betweenness.py, Debian's
+#              python3-graph-tool under /usr/bin/python3), alone on a CPU;
+#              the sums of the scores must agree with ours;
+#   loading    load_time: the reference loader and the fast loader
+#              (EdgeList_Read and FastGraph_FromEdges) of each build, paired
+#              and swapped the same way, best of the two;
+#   memory     peak RSS of `pathsuite --threads T anybridge` (T = 1, 2)
+#              stopped by SIGTERM after MEMORY_SECONDS, each build alone;
+#              the difference is what one more thread holds.
+# BEFORE and AFTER are configured and built Release trees (libpathcore.a,
+# bin/pathsuite); search_cost and load_time are compiled here against each,
+# from this tree's bench/, with the include path of the tree each build was
+# configured from. Knobs: SIZES, KINDS, ROUNDS (2), SOURCES_5 / SOURCES_6
+# (sources at 10^5 / 10^6: 16, 6), PEER=0 (no graph-tool), MEMORY=0 (no
+# memory runs), MEMORY_SECONDS (45), CPUS ("0 1"), B (build-bench).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-BUILD=${1:-build}
+[ $# -eq 2 ] || { echo "usage: bench/scale.sh BEFORE_BUILD AFTER_BUILD" >&2; exit 2; }
+BEFORE=$1
+AFTER=$2
 B=${B:-build-bench}
-SECONDS_PER_RUN=${SECONDS_PER_RUN:-40}
 SIZES=${SIZES:-"100000 1000000"}
 KINDS=${KINDS:-"social road"}
-THREADS=${THREADS:-"1 2 16"}
+ROUNDS=${ROUNDS:-2}
+SOURCES_5=${SOURCES_5:-16}
+SOURCES_6=${SOURCES_6:-6}
+PEER=${PEER:-1}
+MEMORY=${MEMORY:-1}
+MEMORY_SECONDS=${MEMORY_SECONDS:-45}
+read -r C0 C1 <<< "${CPUS:-0 1}"
 mkdir -p "$B/graphs" "$B/bench"
-g++ -O2 -std=c++20 -ffp-contract=off -o "$B/bench/graphgen" bench/graphgen.cpp
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-clock() { date +%s.%N; }
-hms() { awk -v s="$1" 'BEGIN { s = int(s + 0.5); printf "%d:%02d:%02d", s / 3600, s % 3600 / 60, s % 60 }'; }
-rows_time=()
-echo "| graph | names | lines | load s | threads | sources in ${SECONDS_PER_RUN} s | wall s a source | peak RSS MB |"
-echo "|---|---|---|---|---|---|---|---|"
+g++ -O2 -std=c++20 -ffp-contract=off -o "$B/bench/graphgen" bench/graphgen.cpp
+for side in before after; do
+  build=$BEFORE
+  [ "$side" = after ] && build=$AFTER
+  src=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$build/CMakeCache.txt")
+  for tool in search_cost load_time; do
+    g++ -std=c++20 -O3 -DNDEBUG -ffp-contract=off -I"$src" "bench/$tool.cpp" "$build/libpathcore.a" \
+      -pthread -o "$tmp/$tool.$side"
+  done
+done
+median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+# Runs "$1 ARGS" for before and after at once, CPUs C0 / C1, then swapped,
+# ROUNDS times; the output of each run in $tmp/out.SIDE.N.
+paired() {
+  local n=0
+  for r in $(seq "$ROUNDS"); do
+    for swap in 0 1; do
+      local cb=$C0 ca=$C1
+      [ "$swap" = 1 ] && { cb=$C1; ca=$C0; }
+      taskset -c "$cb" "$tmp/$1.before" "${@:2}" > "$tmp/out.before.$n" &
+      taskset -c "$ca" "$tmp/$1.after" "${@:2}" > "$tmp/out.after.$n" &
+      wait
+      n=$((n + 1))
+    done
+  done
+}
+speed=()
+loads=()
+memory=()
 for k in $KINDS; do
   for n in $SIZES; do
     f="$B/graphs/$k-$n.txt"
     [ -f "$f" ] || "$B/bench/graphgen" "$k" "$n" > "$f"
-    names=$(awk '{s[$1]; s[$2]} END {print length(s)}' "$f")
     lines=$(wc -l < "$f")
-    load=$("$BUILD/bench/load_time" "$f" 1 | sed -n 's/.*: \([0-9.]*\) s wall.*/\1/p')
-    for t in $THREADS; do
-      rm -f "$tmp/ckpt"
-      start=$(clock)
-      /usr/bin/time -f %M -o "$tmp/rss" "$BUILD/bin/pathsuite" --threads "$t" --checkpoint "$tmp/ckpt" \
-        --checkpoint-every 100000 anybridge "$f" x "$names" > /dev/null 2> "$tmp/err" &
-      pid=$!
-      sleep "$SECONDS_PER_RUN"
-      stop=$(clock)
-      pkill -TERM -P "$pid" || true
-      wait "$pid" || true
-      done_=$(sed -n 's/.* after \([0-9]*\) of .*/\1/p' "$tmp/err")
-      # GNU time writes "Command exited with non-zero status" before the figure.
-      rss=$(tail -n 1 "$tmp/rss" | awk '{printf "%.0f", $1 / 1024}')
-      per=$(awk -v d="${done_:-0}" -v s="$start" -v e="$stop" -v l="$load" \
-        'BEGIN { if (d > 0) printf "%.4f", (e - s - l) / d; else print "-" }')
-      echo "| $k-$n | $names | $lines | $load | $t | ${done_:-?} | $per | $rss |"
-      if [ "$t" = 1 ] && [ "$per" != - ]; then
-        rows_time+=("| $k-$n | $load | $per | $(hms "$(echo "$load + $names * $per" | bc)") | $(hms "$(echo "$load + $names * $per / 16" | bc -l)") | $(hms "$(echo "$load + $names * $per / 64" | bc -l)") |")
-      fi
-    done
+    sources=$SOURCES_6
+    [ "$n" -lt 1000000 ] && sources=$SOURCES_5
+    paired search_cost "$f" "$sources" 0
+    before=$(cat "$tmp"/out.before.* | sed -n 's/.*total \([0-9.]*\) ms$/\1/p' | median)
+    after=$(cat "$tmp"/out.after.* | sed -n 's/.*total \([0-9.]*\) ms$/\1/p' | median)
+    sum=$(sed -n 's/^sum of dependencies //p' "$tmp/out.after.0")
+    names=$(sed -n 's/.*: \([0-9]*\) names.*/\1/p' "$tmp/out.after.0")
+    peer="-"
+    agree="-"
+    if [ "$PEER" = 1 ]; then
+      out=$(OMP_NUM_THREADS=1 taskset -c "$C0" /usr/bin/python3 bench/peers/gt_betweenness.py "$f" "$sources")
+      peer=$(sed -n 's/.* \([0-9.]*\) ms a source.*/\1/p' <<< "$out")
+      theirs=$(sed -n 's/.*sum of scores //p' <<< "$out")
+      agree=$(awk -v a="$sum" -v b="$theirs" 'BEGIN { d = a - b; if (d < 0) d = -d;
+        printf "%s (%.1e)", (d <= 1e-9 * a ? "yes" : "no"), d / a }')
+    fi
+    speed+=("| $k-$n | $names | $lines | $sources | $before | $after | $(awk -v b="$before" -v a="$after" 'BEGIN { printf "%.2fx", b / a }') | $peer | $(awk -v p="$peer" -v a="$after" 'BEGIN { if (p == "-") print "-"; else printf "%.2fx", p / a }') | $agree |")
+    ROUNDS=1 paired load_time "$f" 1
+    lt() { sed -n "s/^$2: .*loads: \([0-9.]*\) s wall.*/\1/p" "$tmp"/out."$1".* | sort -g | head -1; }
+    loads+=("| $k-$n | $lines | $(lt before reference) | $(lt after reference) | $(lt before fast) | $(lt after fast) | $(sed -n 's/.*(read \([0-9.]*\) s, build \([0-9.]*\) s wall)$/\1 s, \2 s/p' "$tmp/out.after.0") |")
+    if [ "$MEMORY" = 1 ]; then
+      row="| $k-$n"
+      for side in before after; do
+        build=$BEFORE
+        [ "$side" = after ] && build=$AFTER
+        for t in 1 2; do
+          /usr/bin/time -f %M -o "$tmp/rss" taskset -c "$C0,$C1" "$build/bin/pathsuite" --threads "$t" \
+            anybridge "$f" x "$names" > /dev/null 2> /dev/null &
+          pid=$!
+          sleep "$MEMORY_SECONDS"
+          pkill -TERM -P "$pid" || true
+          wait "$pid" || true
+          eval "rss$t=$(tail -n 1 "$tmp/rss" | awk '{printf "%.0f", $1 / 1024}')"
+        done
+        row+=" | $rss1 | $rss2 | $((rss2 - rss1))"
+      done
+      memory+=("$row |")
+    fi
   done
 done
+echo "| graph | names | lines | sources | before ms a source | after ms a source | before / after | graph-tool ms a source | graph-tool / after | sums agree (relative gap) |"
+echo "|---|---|---|---|---|---|---|---|---|---|"
+printf '%s\n' "${speed[@]}"
 echo
-echo "| graph | load s | s a source, 1 thread | projected, 1 core | 16 cores | 64 cores |"
-echo "|---|---|---|---|---|---|"
-for r in "${rows_time[@]}"; do echo "$r"; done
+echo "| graph | lines | reference loader, before s | reference loader, after s | fast loader, before s | fast loader, after s | after: read, build |"
+echo "|---|---|---|---|---|---|---|"
+printf '%s\n' "${loads[@]}"
+if [ "$MEMORY" = 1 ]; then
+  echo
+  echo "| graph | before, 1 thread MB | before, 2 threads MB | before, a thread MB | after, 1 thread MB | after, 2 threads MB | after, a thread MB |"
+  echo "|---|---|---|---|---|---|---|"
+  printf '%s\n' "${memory[@]}"
+fi

@@ -29,6 +29,8 @@ void Cluster_BroadcastGraph(NameList& names, FastGraph& fast) {
   Cluster_Broadcast(fast.offsets);
   Cluster_Broadcast(fast.cells);
   Cluster_Broadcast(fast.cellShape);
+  Cluster_Broadcast(fast.nameOf);
+  Cluster_Broadcast(fast.nodeOf);
 }
 
 void Cluster_Abort(int status) {

@@ -1,5 +1,6 @@
 #include "graph/EdgeList.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -12,44 +13,52 @@
 #include "graph/RunError.h"
 
 EdgeListBuilder::EdgeListBuilder(int32_t capacity)
-    : capacity_(capacity), key_(Hash_ProcessKey()), slots_(1024, -1), mask_(1023) {}
+    : capacity_(capacity), key_(Hash_ProcessKey()), slots_(1024, Slot{0, 0, -1}), mask_(1023) {}
 
-uint32_t EdgeListBuilder::CodeOf(std::string_view name) const {
-  return static_cast<uint32_t>(Hash_SipHash24(key_, name.data(), name.size()));
+uint64_t EdgeListBuilder::HeadOf(std::string_view name) {
+  uint64_t head = 0;
+  const size_t inline_ = std::min(name.size(), kInlineBytes);
+  std::memcpy(&head, name.data(), inline_);  // little-endian or not, the same for every name
+  const uint64_t mark = name.size() <= kInlineBytes ? name.size() : kInlineBytes + 1;
+  return head | mark << 56;
 }
 
-// Slots stay at most half full, so probes are short and one always ends.
 void EdgeListBuilder::Grow() {
-  const size_t size = slots_.size() * 2;
-  slots_.assign(size, -1);
-  mask_ = static_cast<uint32_t>(size - 1);
-  for (size_t id = 0; id < codes_.size(); ++id) {
-    uint32_t at = codes_[id] & mask_;
-    while (slots_[at] >= 0) at = (at + 1) & mask_;
-    slots_[at] = static_cast<int32_t>(id);
+  std::vector<Slot> old(slots_.size() * 2, Slot{0, 0, -1});
+  old.swap(slots_);
+  mask_ = static_cast<uint32_t>(slots_.size() - 1);
+  for (const Slot& slot : old) {
+    if (slot.id < 0) continue;
+    uint32_t at = slot.code & mask_;
+    while (slots_[at].id >= 0) at = (at + 1) & mask_;
+    slots_[at] = slot;
   }
 }
 
 int32_t EdgeListBuilder::Intern(std::string_view name) {
-  const uint32_t code = CodeOf(name);
+  const auto code = static_cast<uint32_t>(Hash_SipHash24(key_, name.data(), name.size()));
+  const uint64_t head = HeadOf(name);
+  const bool whole = name.size() <= kInlineBytes;
   uint32_t at = code & mask_;
-  for (; slots_[at] >= 0; at = (at + 1) & mask_) {
-    const int32_t id = slots_[at];
-    if (codes_[static_cast<size_t>(id)] == code && list_.names.Name(id) == name) return id;
+  for (; slots_[at].id >= 0; at = (at + 1) & mask_) {
+    const Slot& slot = slots_[at];
+    if (slot.code == code && slot.head == head &&
+        (whole || list_.names.Name(slot.id) == name)) {
+      return slot.id;
+    }
   }
-  const int32_t id = list_.names.Count();
+  const int32_t id = count_;
   if (id >= capacity_) return -1;
   list_.names.Add(name);
-  codes_.push_back(code);
-  slots_[at] = id;
-  if (codes_.size() * 2 > slots_.size()) Grow();
+  slots_[at] = Slot{head, code, id};
+  ++count_;
+  if (static_cast<size_t>(count_) * 2 > slots_.size()) Grow();
   return id;
 }
 
 EdgeList EdgeListBuilder::Finish(uint64_t inputSize, uint64_t inputHash) {
   list_.inputSize = inputSize;
   list_.inputHash = inputHash;
-  codes_ = {};
   slots_ = {};
   return std::move(list_);
 }
@@ -64,6 +73,39 @@ namespace {
 // White space as the C locale's isspace sees it.
 inline bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// The weight at p, as strtod reads it; *end is where it stops (p when no
+// number starts there). Plain decimals, the common case, are converted
+// here: at most 19 digits, a value below 2^53 and at most 22 after the
+// point, ended by a blank or the line's end. Such a number is m / 10^k with
+// both exact doubles, and one correctly rounded division gives the correctly
+// rounded value, as strtod's. Anything else (exponents, hexadecimal, inf,
+// nan, more digits, a following letter) goes to strtod.
+double ReadWeight(char* p, char** end) {
+  const char* q = p;
+  const bool negative = *q == '-';
+  if (*q == '-' || *q == '+') ++q;
+  uint64_t m = 0;
+  int digits = 0, fraction = 0;
+  for (; *q >= '0' && *q <= '9' && digits < 20; ++q, ++digits) {
+    m = m * 10 + static_cast<uint64_t>(*q - '0');
+  }
+  if (*q == '.') {
+    for (++q; *q >= '0' && *q <= '9' && digits < 20; ++q, ++digits, ++fraction) {
+      m = m * 10 + static_cast<uint64_t>(*q - '0');
+    }
+  }
+  constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  if (digits == 0 || digits > 19 || m > (uint64_t{1} << 53) || fraction > 22 ||
+      (*q != '\0' && !IsBlank(*q))) {
+    return std::strtod(p, end);
+  }
+  *end = const_cast<char*>(q);
+  const double value = static_cast<double>(m) / kPowers[fraction];
+  return negative ? -value : value;
 }
 
 // The programs' line rules: two names and a weight, separated by blanks;
@@ -87,7 +129,7 @@ class LineParser {
     if (*second == '\0') Fail("expected two names and a weight");
     char* numberStart = SkipBlanks(p);
     char* numberEnd = nullptr;
-    const double w = std::strtod(numberStart, &numberEnd);
+    const double w = ReadWeight(numberStart, &numberEnd);
     if (numberEnd == numberStart) Fail("expected two names and a weight");
     if (settings_.edgeFilter == EdgeFilter::Positive && !(w > 0.0)) return;
     const int32_t ia = Intern(a);

@@ -25,7 +25,8 @@ struct EdgeList {
 
 // Builds an EdgeList name by name: each new name takes the next index. The
 // table that finds a name's index is keyed afresh in every process, so no
-// input can choose names that collide.
+// input can choose names that collide. A slot of the table holds a short
+// name whole, so that a look-up of one touches nothing but its slot.
 class EdgeListBuilder {
  public:
   // At most capacity distinct names (at most 2^31 - 1).
@@ -46,15 +47,26 @@ class EdgeListBuilder {
   EdgeList Finish(uint64_t inputSize = 0, uint64_t inputHash = 0);
 
  private:
-  uint32_t CodeOf(std::string_view name) const;
+  // A name's slot: its code, its index (-1: empty) and its head, the name's
+  // bytes when it has at most kInlineBytes of them and its length above
+  // (so the head is the name), or else its first kInlineBytes bytes and a
+  // mark. Growth rehashes nothing: the code is kept.
+  struct Slot {
+    uint64_t head;
+    uint32_t code;
+    int32_t id;
+  };
+  static constexpr size_t kInlineBytes = 7;
+
+  static uint64_t HeadOf(std::string_view name);
   void Grow();
 
   int32_t capacity_;
   Hash_Key key_;
   EdgeList list_;
-  std::vector<uint32_t> codes_;  // per name, its code: growth rehashes nothing
-  std::vector<int32_t> slots_;   // open addressing: a name's index, or -1
+  std::vector<Slot> slots_;  // open addressing, at most half full
   uint32_t mask_ = 0;
+  int32_t count_ = 0;
 };
 
 // Frees the edges, keeping the names: once a run has its compressed graph,

@@ -61,7 +61,7 @@ void RowRun_Fast(const FastGraph& fast, int64_t begin, int64_t end, pathsuite::T
       for (size_t at = 0; at < row.size(); at += kPieceTargets) {
         const size_t size = std::min(kPieceTargets, row.size() - at);
         distances.resize(size);
-        for (size_t k = 0; k < size; ++k) distances[k] = ws.state[row[at + k]].dist;
+        for (size_t k = 0; k < size; ++k) distances[k] = Fast_Distance(fast, ws, row[at + k]);
         sink.Take(text, source, {row.data() + at, size}, distances);
         if (text.Size() >= kRowsSlotBytes) {
           turn.Wait();

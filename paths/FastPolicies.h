@@ -1,7 +1,7 @@
 // The fast engine's two selection policies; Fast_Search picks one per graph.
-// Each runs one search from s over a workspace that FastWorkspace_Reset has
-// cleared and in which s alone holds a distance (0) and, in path mode with
-// plain counts, a count (1).
+// Each runs one search from node s (the graph's numbering) over a workspace
+// that FastWorkspace_Reset has cleared and in which s alone holds a distance
+// (0) and, in path mode with plain counts, a count (1).
 #pragma once
 
 #include <cstdint>
@@ -9,7 +9,7 @@
 #include "paths/FastGraph.h"
 #include "paths/FastWorkspace.h"
 
-// No length negative or NaN: settles nodes by (distance, index) from a heap
+// No length negative or NaN: settles nodes by (distance, name) from a heap
 // and, on wide frontiers, from a radix queue.
 void FastPolicy_Frontier(const FastGraph& graph, int32_t s, SearchMode mode, FastWorkspace& ws);
 

@@ -21,32 +21,41 @@
 #include "paths/FastWorkspace.h"
 #include "paths/OrderedMath.h"
 
-// Improved: v (record sv) takes the shorter distance x and, in path mode,
-// starts over with no predecessors and a count of 0 (the tie test that
-// follows adds the new predecessor).
+// Improved: v takes the shorter distance x and, in path mode, starts over
+// with no predecessors and a count of 0 (the tie test that follows adds the
+// new predecessor).
 template <bool kPaths, class Counts = PlainCounts>
-inline void TakeImproved(FastWorkspace& ws, NodeState& sv, int32_t v, double x) {
+inline void TakeImproved(FastWorkspace& ws, int32_t v, double x) {
+  NodeState& sv = ws.state[static_cast<size_t>(v)];
   sv.dist = x;
   if constexpr (kPaths) {
     sv.predHead = -1;
-    Counts::Clear(ws, sv, v);
+    Counts::Clear(ws, v);
   }
 }
 
 // Tied: u becomes v's newest predecessor and u's count joins v's.
 template <class Counts = PlainCounts>
-inline void RecordTie(FastWorkspace& ws, NodeState& sv, int32_t v, int32_t u,
-                      typename Counts::Count sigmaU) {
+inline void RecordTie(FastWorkspace& ws, int32_t v, int32_t u, typename Counts::Count sigmaU) {
   const auto link = static_cast<int32_t>(ws.linkCount++);
+  NodeState& sv = ws.state[static_cast<size_t>(v)];
   ws.links[static_cast<size_t>(link)] = PredLink{u, sv.predHead};
   sv.predHead = link;
-  Counts::Add(ws, sv, v, sigmaU);
+  Counts::Add(ws, v, sigmaU);
+}
+
+// The cells of the node of record st.
+inline const FastCell* CellsBegin(const FastGraph& graph, const NodeState& st) {
+  return graph.cells.data() + st.cellBase;
+}
+inline const FastCell* CellsEnd(const FastGraph& graph, const NodeState& st) {
+  return CellsBegin(graph, st) + NodeState_CellCount(st);
 }
 
 // Relaxes every cell of u in list order, exactly as the reference does.
 // The reference re-reads dist[u] and sigma[u] at every cell; they can only
 // change through a self-loop of u, so they are kept in registers and re-read
-// after each self-loop cell. onReached(v, x, wasUnreached) keeps the
+// after each self-loop cell. onReached(v, x, wasUnreached, key) keeps the
 // selection structure in step.
 template <bool kPaths, class Counts = PlainCounts, class OnReached>
 inline void RelaxCells(const FastGraph& graph, int32_t u, FastWorkspace& ws,
@@ -55,33 +64,32 @@ inline void RelaxCells(const FastGraph& graph, int32_t u, FastWorkspace& ws,
   const double unreached = ws.unreached;
   const NodeState& su = state[u];
   double du = su.dist;
-  typename Counts::Count sigmaU = Counts::Get(ws, su, u);
-  const FastCell* cell = graph.cells.data() + su.cellBase;
-  const FastCell* const end = cell + su.cellCount;
-  for (; cell != end; ++cell) {
+  typename Counts::Count sigmaU = Counts::Get(ws, u);
+  const FastCell* const end = CellsEnd(graph, su);
+  for (const FastCell* cell = CellsBegin(graph, su); cell != end; ++cell) {
     const int32_t v = cell->target;
     const double length = cell->length;
     NodeState& sv = state[v];
     const double x = AddOrdered(du, length);
     if (sv.dist > x || sv.dist == unreached) {
       const bool wasUnreached = sv.dist == unreached;
-      TakeImproved<kPaths, Counts>(ws, sv, v, x);
-      onReached(v, x, wasUnreached);
+      TakeImproved<kPaths, Counts>(ws, v, x);
+      onReached(v, x, wasUnreached, cell->key);
     }
     if (v == u) {
       // The tie test recomputes the candidate from u's distance as it now
       // stands, which this very cell may have lowered.
       if constexpr (kPaths) {
         if (AddOrdered(su.dist, length) == sv.dist) {
-          RecordTie<Counts>(ws, sv, v, u, Counts::Get(ws, su, u));
+          RecordTie<Counts>(ws, v, u, Counts::Get(ws, u));
         }
       }
       du = su.dist;
-      sigmaU = Counts::Get(ws, su, u);
+      sigmaU = Counts::Get(ws, u);
       continue;
     }
     if constexpr (kPaths) {
-      if (x == sv.dist) RecordTie<Counts>(ws, sv, v, u, sigmaU);
+      if (x == sv.dist) RecordTie<Counts>(ws, v, u, sigmaU);
     }
   }
 }
@@ -96,21 +104,19 @@ inline void RelaxMonotone(const FastGraph& graph, int32_t u, FastWorkspace& ws, 
   NodeState* state = ws.state.data();
   const double du = state[u].dist;
   const double sigmaU = state[u].sigma;
-  const FastCell* cell = graph.cells.data() + state[u].cellBase;
-  const FastCell* const end = cell + state[u].cellCount;
-  for (; cell != end; ++cell) {
+  const FastCell* const end = CellsEnd(graph, state[u]);
+  for (const FastCell* cell = CellsBegin(graph, state[u]); cell != end; ++cell) {
     const int32_t v = cell->target;
-    NodeState& sv = state[v];
     const double x = du + cell->length;
     const uint64_t xBits = std::bit_cast<uint64_t>(x);
-    uint64_t vBits = std::bit_cast<uint64_t>(sv.dist);
+    uint64_t vBits = std::bit_cast<uint64_t>(state[v].dist);
     if (vBits > xBits) {
-      TakeImproved<kPaths>(ws, sv, v, x);
+      TakeImproved<kPaths>(ws, v, x);
       vBits = xBits;
-      queue.Push(x, v);
+      queue.Push(x, v, cell->key);
     }
     if constexpr (kPaths) {
-      if (vBits == xBits) RecordTie(ws, sv, v, u, sigmaU);
+      if (vBits == xBits) RecordTie(ws, v, u, sigmaU);
     }
   }
 }
@@ -119,14 +125,14 @@ inline void RelaxMonotone(const FastGraph& graph, int32_t u, FastWorkspace& ws, 
 // then sees the effect of another, so all comparisons are made first,
 // without branches (their outcome is data and mispredicts often), and the
 // improvements and ties found are applied after, in cell order; the queue
-// orders by (distance, index) whatever the order of pushes.
+// orders by (distance, key) whatever the order of pushes.
 template <bool kPaths, class Queue>
 inline void RelaxDistinct(const FastGraph& graph, int32_t u, FastWorkspace& ws, Queue& queue) {
-  NodeState* state = ws.state.data();
+  const NodeState* state = ws.state.data();
   const double du = state[u].dist;
   const double sigmaU = state[u].sigma;
-  const FastCell* cells = graph.cells.data() + state[u].cellBase;
-  for (uint32_t remaining = state[u].cellCount; remaining > 0;) {
+  const FastCell* cells = CellsBegin(graph, state[u]);
+  for (uint32_t remaining = NodeState_CellCount(state[u]); remaining > 0;) {
     const uint32_t count = std::min<uint32_t>(remaining, 64);
     uint64_t better = 0;
     uint64_t tied = 0;  // better or equal: the cells that record a predecessor
@@ -139,13 +145,12 @@ inline void RelaxDistinct(const FastGraph& graph, int32_t u, FastWorkspace& ws, 
     for (uint64_t m = kPaths ? tied : better; m != 0; m &= m - 1) {
       const auto k = static_cast<uint32_t>(std::countr_zero(m));
       const FastCell& cell = cells[k];
-      NodeState& sv = state[cell.target];
       if (!kPaths || ((better >> k) & 1) != 0) {
         const double x = du + cell.length;
-        TakeImproved<kPaths>(ws, sv, cell.target, x);
-        queue.Push(x, cell.target);
+        TakeImproved<kPaths>(ws, cell.target, x);
+        queue.Push(x, cell.target, cell.key);
       }
-      if constexpr (kPaths) RecordTie(ws, sv, cell.target, u, sigmaU);
+      if constexpr (kPaths) RecordTie(ws, cell.target, u, sigmaU);
     }
     cells += count;
     remaining -= count;

@@ -1,7 +1,7 @@
 // The per-thread working data of the fast engine: one record per node, the
 // predecessor links and settle order of the current search, and the queues.
 // A search resets only what the previous one touched, so a source costs what
-// it reaches, not the node count.
+// it reaches, not the node count. Nodes are the graph's (FastGraph.h).
 #pragma once
 
 #include <cstdint>
@@ -12,7 +12,7 @@
 #include "paths/RadixQueue.h"
 #include "paths/ScanQueue.h"
 
-// Where a node stands in the current search.
+// Where a node stands in a search of the scan policy.
 constexpr uint8_t kUntouched = 0;
 constexpr uint8_t kOpen = 1;     // reached, not settled (scan policy only)
 constexpr uint8_t kSettled = 2;
@@ -22,17 +22,23 @@ constexpr uint8_t kSettled = 2;
 constexpr int32_t kDefaultHeapLimit = 256;
 
 // What a search reads and writes about one node, in one 32-byte record so
-// that it touches a single cache line. The node's cells are
-// cells[cellBase .. cellBase+cellCount-1].
+// that it touches a single cache line: on a large graph a node's record is
+// far from the last one read, and every further line would be a further
+// wait on memory. The node's cells are cells[cellBase .. cellBase+count-1];
+// they, its cell shape and its name index are fixed per graph.
 struct alignas(32) NodeState {
   double dist = UNREACHED;
   double sigma = 0.0;
-  uint32_t cellBase = 0;   // fixed per graph
+  uint32_t cellBase = 0;
   int32_t predHead = -1;   // newest predecessor link; valid once reached
-  uint32_t cellCount = 0;  // fixed per graph
-  uint8_t phase = kUntouched;
-  uint8_t cellShape = 0;   // fixed per graph, as in FastGraph
+  uint32_t cellsAndShape = 0;  // the cell count, the cell shape in the top two bits
+  int32_t name = 0;        // handed out with the node's dependency
 };
+
+inline uint32_t NodeState_CellCount(const NodeState& st) { return st.cellsAndShape & 0x3fffffffu; }
+inline uint8_t NodeState_CellShape(const NodeState& st) {
+  return static_cast<uint8_t>(st.cellsAndShape >> 30);
+}
 
 // A recorded predecessor and the link recorded before it for the same node.
 // Links are appended as ties are found, so a search writes them in sequence
@@ -49,6 +55,11 @@ struct FastWorkspace {
   double unreached = UNREACHED;
   std::vector<NodeState> state;
   std::vector<double> delta;     // dependencies, filled by the accumulation
+  // Where each node stands in a search of the scan policy, which alone asks
+  // (sized by its first search). The frontier policy settles every node it
+  // reaches and never settles one twice, so it needs no such mark.
+  std::vector<uint8_t> phase;
+  bool scanned = false;          // whether the last search took the scan policy
   std::vector<PredLink> links;   // this search's predecessor links, grown as ties come
   size_t linkCount = 0;
   std::vector<int32_t> order;    // settle order: the settle stack, bottom first
@@ -59,18 +70,17 @@ struct FastWorkspace {
   // queue. Both give the same order, so this tunes speed only; tests lower
   // it to make searches move early.
   int32_t heapLimit = kDefaultHeapLimit;
-  ScanQueue scanQueue;            // selection otherwise
+  ScanQueue scanQueue;            // selection otherwise, over name indices
   std::vector<int32_t> rows;     // scratch for distance rows
   // How the last search held its counts. COUNTS_WIDE: NodeState::sigma holds
   // the mantissas, sigmaExponent the exponents (sized by the first such
-  // search; a node's entry is set when the search first reaches it). Last,
-  // so that the fields above keep their offsets in the hot loops.
+  // search; a node's entry is set when the search first reaches it).
   CountWidth counts = COUNTS_DOUBLE;
   std::vector<int64_t> sigmaExponent;
 };
 
 // Sizes a workspace for graph; every node starts untouched. Throws
-// std::bad_alloc for graphs of 2^31 cells or more.
+// std::bad_alloc for graphs of 2^31 cells or more, or a node of 2^30.
 void FastWorkspace_Init(FastWorkspace& ws, const FastGraph& graph);
 
 void FastWorkspace_GrowLinks(FastWorkspace& ws, size_t more);
@@ -78,7 +88,7 @@ void FastWorkspace_GrowLinks(FastWorkspace& ws, size_t more);
 // Makes room for `cells` more predecessor links before a node's cells are
 // relaxed: each cell records one at most. The links grow with the ties
 // searches record instead of holding a slot for every cell of the graph.
-inline void FastWorkspace_ReserveLinks(FastWorkspace& ws, uint32_t cells) {
+inline void FastWorkspace_ReserveLinks(FastWorkspace& ws, uint64_t cells) {
   if (ws.linkCount + cells > ws.links.size()) FastWorkspace_GrowLinks(ws, cells);
 }
 

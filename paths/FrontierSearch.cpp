@@ -5,6 +5,7 @@
 // does less work per node than a deep heap. Both settle nodes in the same
 // order. Each phase is a function of its own, so that neither loop's code is
 // shaped by the other's.
+#include <algorithm>
 #include <bit>
 
 #include "paths/FastPolicies.h"
@@ -12,37 +13,58 @@
 
 namespace {
 
-// Settles u: marks it, stacks it and relaxes its cells into queue, with
+// Settles u: stacks it and relaxes its cells into queue, with
 // RelaxDistinct where it applies if kCompareFirst.
 template <bool kPaths, bool kCompareFirst, SelectionQueue Queue>
 inline void Settle(const FastGraph& graph, int32_t u, FastWorkspace& ws, Queue& queue) {
-  NodeState& su = ws.state[u];
-  su.phase = kSettled;
+  const NodeState& su = ws.state[static_cast<size_t>(u)];
   ws.order.push_back(u);
-  if constexpr (kPaths) FastWorkspace_ReserveLinks(ws, su.cellCount);
-  if (kCompareFirst && su.cellShape == kCellsDistinct) {
+  if constexpr (kPaths) FastWorkspace_ReserveLinks(ws, NodeState_CellCount(su));
+  const uint8_t shape = NodeState_CellShape(su);
+  if (kCompareFirst && shape == kCellsDistinct) {
     RelaxDistinct<kPaths>(graph, u, ws, queue);
-  } else if (su.cellShape != kCellsSelfLoop) {
+  } else if (shape != kCellsSelfLoop) {
     RelaxMonotone<kPaths>(graph, u, ws, queue);
   } else {
     // Lengths are >= 0 here, so an improved node is never a settled one.
-    RelaxCells<kPaths>(graph, u, ws, [&](int32_t v, double x, bool) { queue.Push(x, v); });
+    RelaxCells<kPaths>(graph, u, ws,
+                       [&](int32_t v, double x, bool, int32_t key) { queue.Push(x, v, key); });
   }
 }
 
 // A node about to be settled: its cells are fetched now, behind the work
 // before it.
 inline void FetchCells(const FastGraph& graph, const FastWorkspace& ws, int32_t v) {
-  const auto first = reinterpret_cast<uintptr_t>(graph.cells.data() + ws.state[v].cellBase);
+  const auto first = reinterpret_cast<uintptr_t>(CellsBegin(graph, ws.state[static_cast<size_t>(v)]));
   __builtin_prefetch(reinterpret_cast<const void*>(first));
   __builtin_prefetch(reinterpret_cast<const void*>(first + 64));  // may pass the end: a hint only
 }
 
-// An entry is current while its node is unsettled and still at the entry's
-// distance; the radix queue drops the others.
+// An entry is current while its node is still at the entry's distance; the
+// radix queue drops the others. A settled node's entry is never current:
+// with no length negative, a settled node is never improved, and it was
+// pushed once at each distance it held, so the entry that brought it out was
+// the last at its distance.
 inline bool IsCurrent(const FastWorkspace& ws, int32_t v, uint64_t distanceBits) {
-  const NodeState& st = ws.state[v];
-  return st.phase != kSettled && std::bit_cast<uint64_t>(st.dist) == distanceBits;
+  return std::bit_cast<uint64_t>(ws.state[static_cast<size_t>(v)].dist) == distanceBits;
+}
+
+// The nodes next in line, while the radix queue serves a group of equal
+// distances: each is fetched in stages, a few nodes ahead of its settling,
+// so that the reads of several nodes are under way at once. Far ahead its
+// record; nearer, with the record in, its cells; nearest, with the cells
+// in, the records of the neighbours it will relax (the first few).
+inline void FetchGroupAhead(const FastGraph& graph, const FastWorkspace& ws, const RadixQueue& radix) {
+  constexpr size_t kRecordAhead = 12, kCellsAhead = 6, kTargetsAhead = 3, kTargets = 16;
+  const NodeState* state = ws.state.data();
+  if (const int32_t v = radix.Ahead(kRecordAhead); v >= 0) __builtin_prefetch(&state[v]);
+  if (const int32_t v = radix.Ahead(kCellsAhead); v >= 0) FetchCells(graph, ws, v);
+  if (const int32_t v = radix.Ahead(kTargetsAhead); v >= 0) {
+    const NodeState& sv = state[v];
+    const FastCell* cell = CellsBegin(graph, sv);
+    const FastCell* const end = cell + std::min<uint32_t>(NodeState_CellCount(sv), kTargets);
+    for (; cell != end; ++cell) __builtin_prefetch(&state[cell->target]);
+  }
 }
 
 // Searches from s on the heap while the frontier stays within ws.heapLimit.
@@ -66,13 +88,14 @@ template <bool kPaths>
 [[gnu::noinline]] void SearchOnRadix(const FastGraph& graph, FastWorkspace& ws) {
   RadixQueue& radix = ws.radix;
   radix.Clear();
-  ws.heap.Drain([&](double dist, int32_t v) { radix.Push(dist, v); });
+  ws.heap.Drain([&](double dist, int32_t v, int32_t key) { radix.Push(dist, v, key); });
   auto isCurrent = [&](int32_t v, uint64_t bits) { return IsCurrent(ws, v, bits); };
   auto fetchAhead = [&](int32_t v) { FetchCells(graph, ws, v); };
   // Comparing first pays off in path mode only on small frontiers: on wide
   // ones, full of ties, the second pass costs more than the mispredictions
   // saved.
   for (int32_t u; (u = radix.Pop(isCurrent, fetchAhead)) >= 0;) {
+    FetchGroupAhead(graph, ws, radix);
     Settle<kPaths, !kPaths>(graph, u, ws, radix);
   }
 }

@@ -7,7 +7,8 @@
 // lowest-index candidate holds NaN it is chosen, and otherwise the smallest
 // (distance, index) among the candidates that are not NaN. Candidates are
 // the reached, unsettled nodes whose distance is not UNREACHED: an ordered
-// set holds them all, a heap those that are not NaN.
+// set holds them all, a heap those that are not NaN. The indices are the
+// ones the scan walks: name indices, whatever the graph's numbering.
 #pragma once
 
 #include <cstdint>

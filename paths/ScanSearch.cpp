@@ -4,6 +4,10 @@
 // its settle order. The same rule gives the frontier policy's order where
 // no length is negative or NaN, so searches with wide counts, which are
 // rare, come here for any graph.
+//
+// The scan walks name indices, so the queue holds names: a node goes in by
+// its name (the key of its cells) and comes out as one, turned back into
+// the node it names.
 #include "paths/FastPolicies.h"
 #include "paths/FastRelax.h"
 
@@ -11,25 +15,31 @@ namespace {
 
 template <bool kPaths, class Counts = PlainCounts>
 void SearchByScan(const FastGraph& graph, int32_t s, FastWorkspace& ws) {
-  NodeState* state = ws.state.data();
+  if (ws.phase.size() != ws.state.size()) ws.phase.assign(ws.state.size(), kUntouched);
+  uint8_t* phase = ws.phase.data();
+  const int32_t* nodeOf = graph.nodeOf.data();
   ScanQueue& queue = ws.scanQueue;
+  ws.scanned = true;
   ws.touched.push_back(s);
-  auto onReached = [&](int32_t v, double x, bool wasUnreached) {
-    NodeState& sv = state[v];
-    if (sv.phase == kSettled) return;  // negative lengths reach settled nodes
-    if (sv.phase == kUntouched) {
-      sv.phase = kOpen;
+  auto onReached = [&](int32_t v, double x, bool wasUnreached, int32_t name) {
+    uint8_t& pv = phase[v];
+    if (pv == kSettled) return;  // negative lengths reach settled nodes
+    if (pv == kUntouched) {
+      pv = kOpen;
       ws.touched.push_back(v);
     }
-    queue.Update(v, !wasUnreached, x);
+    queue.Update(name, !wasUnreached, x);
   };
   int32_t u = s;
   do {
-    state[u].phase = kSettled;
+    const auto at = static_cast<size_t>(u);
+    phase[at] = kSettled;
     ws.order.push_back(u);
-    if constexpr (kPaths) FastWorkspace_ReserveLinks(ws, state[u].cellCount);
+    if constexpr (kPaths) FastWorkspace_ReserveLinks(ws, NodeState_CellCount(ws.state[at]));
     RelaxCells<kPaths, Counts>(graph, u, ws, onReached);
-    u = queue.Pop([&](int32_t v) { return state[v].dist; });
+    const int32_t name =
+        queue.Pop([&](int32_t i) { return ws.state[static_cast<size_t>(nodeOf[i])].dist; });
+    u = name < 0 ? -1 : nodeOf[name];
   } while (u >= 0);
 }
 
@@ -49,6 +59,6 @@ void FastPolicy_ScanWide(const FastGraph& graph, int32_t s, FastWorkspace& ws) {
   if (ws.scanQueue.Bound() != graph.nodeCount) {
     ws.scanQueue.Init(graph.nodeCount);
   }
-  WideCounts::Set(ws, ws.state[s], s, WideCount_Of(1.0));
+  WideCounts::Set(ws, s, WideCount_Of(1.0));
   SearchByScan<true, WideCounts>(graph, s, ws);
 }

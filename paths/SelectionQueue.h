@@ -1,13 +1,16 @@
 // The contract of the queues a frontier search settles nodes from. A model
-// of SelectionQueue holds (distance, node) entries of a search whose lengths
-// are never negative or NaN, where the bit patterns of distances order as
-// their values do, and hands nodes out in (distance, index) order: the order
-// in which the reference's linear scan selects them.
+// of SelectionQueue holds (distance, key, node) entries of a search whose
+// lengths are never negative or NaN, where the bit patterns of distances
+// order as their values do, and hands nodes out in (distance, key) order:
+// with the node's name index as its key, the order in which the
+// reference's linear scan selects them. Keys are distinct, one per node.
 //
 //   Init(nodeCount)   sizes the queue for nodes 0 .. nodeCount-1, empty.
-//   Push(dist, node)  holds node at dist. A node already held is pushed
-//                     again only with a lower distance; the queue lowers its
-//                     entry or drops the stale one when it meets it.
+//   Push(dist, node, key)
+//                     holds node at dist. A node already held is pushed
+//                     again only with a lower distance and the same key; the
+//                     queue lowers its entry or drops the stale one when it
+//                     meets it.
 //   Pop(isCurrent, fetchAhead)
 //                     takes out the smallest entry for which
 //                     isCurrent(node, distanceBits) holds and returns its
@@ -33,6 +36,6 @@ concept SelectionQueue = requires(Q queue, int32_t node, double dist,
                                   selection_queue_detail::IsCurrentHook isCurrent,
                                   selection_queue_detail::FetchAheadHook fetchAhead) {
   queue.Init(node);
-  queue.Push(dist, node);
+  queue.Push(dist, node, node);
   { queue.Pop(isCurrent, fetchAhead) } -> std::same_as<int32_t>;
 };

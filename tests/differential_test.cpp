@@ -80,16 +80,16 @@ void ExpectSameWideSearch(const EdgeGraph& graph, const FastGraph& fast, int32_t
   for (const Stack_Cell* c = wide.stack; c != nullptr; c = c->next) {
     referenceOrder.push_back(c->node);
   }
-  ASSERT_EQ(referenceOrder, std::vector<int32_t>(ws.order.rbegin(), ws.order.rend())) << at;
+  const std::vector<int32_t> fastOrder = Fast_SettleOrder(fast, ws);
+  ASSERT_EQ(referenceOrder, std::vector<int32_t>(fastOrder.rbegin(), fastOrder.rend())) << at;
   const bool overflowed = Path_CountsOverflowed(plain);
   for (int32_t v = 0; v < n; ++v) {
-    const NodeState& st = ws.state[static_cast<size_t>(v)];
-    ASSERT_EQ(wide.settled[v] != 0, st.phase == kSettled) << at << " node " << v;
+    ASSERT_EQ(wide.settled[v] != 0, Fast_Settled(fast, ws, v)) << at << " node " << v;
     if (wide.settled[v] == 0) continue;
-    ASSERT_TRUE(SameBits(wide.dist[v], st.dist)) << at << " node " << v;
+    ASSERT_TRUE(SameBits(wide.dist[v], Fast_Distance(fast, ws, v))) << at << " node " << v;
     const WideCount count = Path_WideCount(wide, v);
-    ASSERT_TRUE(SameBits(count.mantissa, st.sigma)) << at << " node " << v;
-    ASSERT_EQ(count.exponent, ws.sigmaExponent[static_cast<size_t>(v)]) << at << " node " << v;
+    ASSERT_TRUE(SameBits(count.mantissa, Fast_Count(fast, ws, v))) << at << " node " << v;
+    ASSERT_EQ(count.exponent, Fast_CountExponent(fast, ws, v)) << at << " node " << v;
     if (overflowed) continue;
     const WideCount asPlain = WideCount_Of(plain.sigma[v]);
     ASSERT_TRUE(SameBits(asPlain.mantissa, count.mantissa)) << at << " node " << v;
@@ -144,16 +144,16 @@ void ExpectSameBitsInEngines(const std::string& text, Deliverable which, LengthR
         Fast_Search(fast, s, mode, ws);
         const std::string at = where(k, s) + (paths ? " paths" : " distances");
         if (paths) {
-          const std::vector<int32_t> fastOrder(ws.order.rbegin(), ws.order.rend());
-          ASSERT_EQ(referenceOrder, fastOrder) << at;
+          const std::vector<int32_t> fastOrder = Fast_SettleOrder(fast, ws);
+          ASSERT_EQ(referenceOrder, std::vector<int32_t>(fastOrder.rbegin(), fastOrder.rend()))
+              << at;
         }
         for (int32_t v = 0; v < n; ++v) {
-          const NodeState& st = ws.state[static_cast<size_t>(v)];
-          ASSERT_EQ(pass.settled[v] != 0, st.phase == kSettled) << at << " node " << v;
+          ASSERT_EQ(pass.settled[v] != 0, Fast_Settled(fast, ws, v)) << at << " node " << v;
           if (pass.settled[v] == 0) continue;
-          ASSERT_TRUE(SameBits(pass.dist[v], st.dist)) << at << " node " << v;
+          ASSERT_TRUE(SameBits(pass.dist[v], Fast_Distance(fast, ws, v))) << at << " node " << v;
           if (paths) {
-            ASSERT_TRUE(SameBits(pass.sigma[v], st.sigma)) << at << " node " << v;
+            ASSERT_TRUE(SameBits(pass.sigma[v], Fast_Count(fast, ws, v))) << at << " node " << v;
           }
         }
       }
@@ -251,10 +251,16 @@ TEST(FastGraph, CellShapeTellsHowANodeMayBeRelaxed) {
   RunSettings settings = SettingsWithPath(Deliverable::Anypairs, file.path());
   settings.nodeCapacity = 10;
   const EdgeGraph graph = EdgeGraph_Load(settings);
-  const FastGraph fast = FastGraph_Build(graph, LENGTH_STORED);
-  // a: b, c, d; b: a, c, c; c: a, b, b; d: d, d, a.
-  const std::vector<uint8_t> expected = {kCellsDistinct, kCellsRepeated, kCellsRepeated, kCellsSelfLoop};
-  EXPECT_EQ(expected, fast.cellShape);
+  for (const FastNumbering numbering : {FAST_BY_LOCALITY, FAST_BY_NAME}) {
+    const FastGraph fast = FastGraph_Build(graph, LENGTH_STORED, numbering);
+    // a: b, c, d; b: a, c, c; c: a, b, b; d: d, d, a.
+    const std::vector<uint8_t> expected = {kCellsDistinct, kCellsRepeated, kCellsRepeated,
+                                           kCellsSelfLoop};
+    for (int32_t name = 0; name < 4; ++name) {
+      EXPECT_EQ(expected[static_cast<size_t>(name)], fast.cellShape[Fast_NodeAt(fast, name)])
+          << "name " << name << ", numbering " << numbering;
+    }
+  }
 }
 
 TEST(Differential, PathCountsPastTwoToThe31And53) {

@@ -53,9 +53,12 @@ void ExpectSame(const Loaded& want, const Loaded& got, const std::string& label)
   EXPECT_EQ(a.offsets, b.offsets) << label;
   EXPECT_EQ(a.cellShape, b.cellShape) << label;
   EXPECT_EQ(a.heapOrderSafe, b.heapOrderSafe) << label;
+  EXPECT_EQ(a.nameOf, b.nameOf) << label;
+  EXPECT_EQ(a.nodeOf, b.nodeOf) << label;
   ASSERT_EQ(a.cells.size(), b.cells.size()) << label;
   for (size_t k = 0; k < a.cells.size(); ++k) {
     ASSERT_EQ(a.cells[k].target, b.cells[k].target) << label << ", cell " << k;
+    ASSERT_EQ(a.cells[k].key, b.cells[k].key) << label << ", cell " << k;
     ASSERT_EQ(0, std::memcmp(&a.cells[k].length, &b.cells[k].length, sizeof(double)))
         << label << ", cell " << k;
   }

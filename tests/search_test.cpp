@@ -335,16 +335,16 @@ TEST(FastEngine, FourNodeExampleMatchesTheReference) {
   const Doubles dist{0.0, 0.5, 0.5, 1.0};
   const Doubles sigma{1, 1, 1, 2};
   for (int32_t v = 0; v < 4; ++v) {
-    EXPECT_EQ(ws.state[v].dist, dist[v]) << v;
-    EXPECT_EQ(ws.state[v].sigma, sigma[v]) << v;
+    EXPECT_EQ(Fast_Distance(fast, ws, v), dist[v]) << v;
+    EXPECT_EQ(Fast_Count(fast, ws, v), sigma[v]) << v;
   }
-  EXPECT_EQ(ws.order, (Ints{0, 1, 2, 3}));
+  EXPECT_EQ(Fast_SettleOrder(fast, ws), (Ints{0, 1, 2, 3}));
   std::vector<std::pair<int32_t, double>> added;
   Fast_Accumulate(0, ws, [&](int32_t w, double value) { added.emplace_back(w, value); });
   EXPECT_EQ(added, (std::vector<std::pair<int32_t, double>>{{3, 0.0}, {2, 0.5}, {1, 0.5}}));
 
   Fast_Search(fast, 3, SEARCH_DISTANCES, ws);
-  EXPECT_EQ(ws.state[0].dist, 1.0);
+  EXPECT_EQ(Fast_Distance(fast, ws, 0), 1.0);
   Fast_Search(fast, 0, SEARCH_DISTANCES, ws);
   EXPECT_EQ(Fast_RowsFrom(fast, 1, ws), (Ints{1, 2, 3}));
 }
