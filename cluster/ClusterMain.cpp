@@ -128,7 +128,7 @@ int RunScores(const ClusterRank& self, const RunnerOptions& options, const Clust
   ScoreStart start;
   if (self.first()) {
     const int status = Program_Guard(program.name, reporting, [&] {
-      RunSettings settings = RunSettings_For(program.id);
+      RunSettings settings = RunSettings_For(program);
       if (reporting.meter != nullptr) settings.onRead = reporting.meter->LoadingCallback();
       if (run.checkpoint) lock.emplace(run.checkpoint->path);
       listing.Check();
@@ -176,7 +176,7 @@ int RunRows(const ClusterRank& self, const RunnerOptions& options, const Cluster
   SourceRange range{0, -1};
   if (self.first()) {
     const int status = Program_Guard(program.name, reporting, [&] {
-      RunSettings settings = RunSettings_For(program.id);
+      RunSettings settings = RunSettings_For(program);
       if (reporting.meter != nullptr) settings.onRead = reporting.meter->LoadingCallback();
       listing.Check();
       RowsInput input = Pairs_Load(settings, options.args);
@@ -208,7 +208,7 @@ int Run(const ClusterRank& self, const std::vector<std::string>& argv) {
   if (const std::optional<int> status = ReadAndAgree(self, argv, options, cluster)) return *status;
   const Program& program = *options.program;
   // The program's own --help and --version, from the first rank.
-  if (!options.args.empty() && (options.args[0] == "--help" || options.args[0] == "--version")) {
+  if (!Program_Asks(program, options.args).empty()) {
     return self.first() ? Program_Execute(program, options.args, RunOptions{}) : 0;
   }
   // Ranks that share a machine share its CPUs.

@@ -1,0 +1,58 @@
+// The steps of a scores run, shared by the runner's driver and the
+// cluster's ranks: the options and the graph read, the sources drawn, the
+// run on one process (the adaptive stop's stages included), and the
+// listing of the sums folded.
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "analyst/AnalystOptions.h"
+#include "graph/EdgeList.h"
+#include "library/Checkpoint.h"
+#include "library/ScoreRun.h"
+#include "library/Sampling.h"
+
+struct ScoresJob {
+  AnalystOptions options;
+  EdgeList edges;
+  // The sources by position, folded in that order: empty for the exact run
+  // (every source), a sample in ascending order, or for the adaptive stop
+  // the draw with each stage between two checks sorted.
+  std::vector<int32_t> order;
+  AdaptivePlan plan;  // the adaptive stop's checks
+  CheckpointIdentity identity;
+
+  bool Squares() const { return options.estimate == Estimate::Adaptive; }
+  // Positions the run may fold: the sample, or every node.
+  int64_t Total() const {
+    return order.empty() ? edges.NodeCount() : static_cast<int64_t>(order.size());
+  }
+};
+
+// Reads the options and the graph (telling progress as it reads), draws
+// the sources and names the run for its checkpoint. Throws RunError as the
+// options and the readers do, and for a --sample above the node count.
+ScoresJob Scores_Prepare(const std::vector<std::string>& args, const ReadProgress& progress);
+
+// What a run ends with: the state (sums, then squares for the adaptive
+// stop) and the positions folded.
+struct ScoresResult {
+  std::vector<double> state;
+  int64_t folded = 0;
+};
+
+// The run on this process, from start, on `threads` threads (resolved):
+// one fold of the positions, or the adaptive stop's stages, each checked
+// as it ends.
+ScoresResult Scores_RunHere(const ScoresJob& job, const FastGraph& fast, ScoreStart start,
+                            const pathsuite::RunOptions& options, unsigned threads,
+                            int32_t heapLimit);
+
+// The listing: the sums of every node, scaled by n / folded for an
+// estimate and normalised if asked, in the options' style.
+void Scores_Write(const ScoresJob& job, std::span<const double> state, int64_t folded,
+                  std::ostream& out);
