@@ -16,7 +16,7 @@ void Scores_Run(RunSettings settings, const std::vector<std::string>& args, std:
   const ScoresResult result =
       Scores_RunHere(job, fast, std::move(start), options, Threads_Resolve(options.threads),
                      engine.heapLimit.value_or(kDefaultHeapLimit));
-  Scores_Write(job, result.state, result.folded, out);
+  Scores_Write(job.options, job.edges.names, result.state, result.folded, out);
 }
 
 void Distances_Run(RunSettings settings, const std::vector<std::string>& args, std::ostream& out,

@@ -111,15 +111,15 @@ ScoresResult Scores_RunHere(const ScoresJob& job, const FastGraph& fast, ScoreSt
   return {std::move(start.scores), start.sourcesDone};
 }
 
-void Scores_Write(const ScoresJob& job, std::span<const double> state, int64_t folded,
-                  std::ostream& out) {
-  const int32_t n = job.edges.NodeCount();
+void Scores_Write(const AnalystOptions& options, const NameList& names,
+                  std::span<const double> state, int64_t folded, std::ostream& out) {
+  const int32_t n = names.Count();
   std::vector<double> values(state.begin(), state.begin() + n);
-  if (job.options.estimate != Estimate::Exact && folded > 0) {
+  if (options.estimate != Estimate::Exact && folded > 0) {
     // n / K is 1 when every source was drawn: the exact scores, bit for bit.
     const double scale = static_cast<double>(n) / static_cast<double>(folded);
     for (double& value : values) value *= scale;
   }
-  if (job.options.normalized) pathsuite::NormalizeScores(values);
-  Analyst_WriteScores(job.edges.names, values, job.options, out);
+  if (options.normalized) pathsuite::NormalizeScores(values);
+  Analyst_WriteScores(names, values, options, out);
 }

@@ -52,7 +52,7 @@ ScoresResult Scores_RunHere(const ScoresJob& job, const FastGraph& fast, ScoreSt
                             const pathsuite::RunOptions& options, unsigned threads,
                             int32_t heapLimit);
 
-// The listing: the sums of every node, scaled by n / folded for an
-// estimate and normalised if asked, in the options' style.
-void Scores_Write(const ScoresJob& job, std::span<const double> state, int64_t folded,
-                  std::ostream& out);
+// The listing: the sums of every node of names, scaled by n / folded for
+// an estimate and normalised if asked, in the options' style.
+void Scores_Write(const AnalystOptions& options, const NameList& names,
+                  std::span<const double> state, int64_t folded, std::ostream& out);

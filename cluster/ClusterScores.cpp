@@ -18,7 +18,7 @@
 std::vector<double> ClusterScores_Run(const ClusterRank& self, const ClusterOptions& cluster,
                                       const RunOptions& run, const Reporting& reporting,
                                       const FirstRankScores* first, ScoreStart start,
-                                      const FastGraph& fast) {
+                                      const FastGraph& fast, std::span<const int32_t> order) {
   const int64_t sourcesDone = start.sourcesDone;
   std::vector<double>& scores = start.scores;
   const int32_t n = fast.nodeCount;
@@ -29,16 +29,18 @@ std::vector<double> ClusterScores_Run(const ClusterRank& self, const ClusterOpti
   // hold for all, or they would pass other slices of the scores.
   Segments seg = SegmentsFor(cluster, n, P);
   Cluster_Broadcast(seg);
-  const ClusterBlocks blocks{sourcesDone, n,
-                             Cluster_BlockSize(cluster, threads, ScoreTasks_BytesPerSource(n))};
+  const int64_t total = order.empty() ? n : static_cast<int64_t>(order.size());
+  const ClusterBlocks blocks{sourcesDone, total,
+                             Cluster_BlockSize(cluster, threads, ScoreTasks_BytesPerSource(n)),
+                             order};
   const int64_t count = blocks.Count();
   scores.resize(static_cast<size_t>(n), 0.0);  // the other ranks' segment storage
 
   std::optional<RingState> state;
   if (self.first()) {
-    state.emplace(run, reporting, first->input.identity, scores, sourcesDone, P, first->lock);
+    state.emplace(run, reporting, first->identity, total, scores, sourcesDone, P, first->lock);
   }
-  if (self.first() && run.progress) run.progress(sourcesDone, n);
+  if (self.first() && run.progress) run.progress(sourcesDone, total);
   // A stop signal is the first rank's to act on; the others say they heard
   // it (see Cluster_TellStopHeard).
   bool told = false;
@@ -139,7 +141,7 @@ std::vector<double> ClusterScores_Run(const ClusterRank& self, const ClusterOpti
       wait(request);
     }
   }
-  if (run.progress) run.progress(n, n);
+  if (run.progress) run.progress(total, total);
   state->StopIfAsked();
   return std::move(scores);
 }
