@@ -8,7 +8,7 @@ namespace {
 #define INPUT_HELP                                                                          \
   "Input: EDGE_FILE, or - for standard input; gzip data is read as such.\n"                 \
   "  --format blank|csv|tsv|mtx   else from the extension (.csv, .tsv, .mtx, also\n"        \
-  "                               before .gz) or a %MatrixMarket banner; else blank\n"     \
+  "                               before .gz) or a %%MatrixMarket banner; else blank\n"     \
   "  --header, --no-header        whether the first line names the columns (default:\n"    \
   "                               recognised)\n"                                            \
   "  --columns SRC,DST[,WEIGHT]   the columns of the ends and the weight, by number\n"      \
