@@ -1,0 +1,49 @@
+// scores and distances under pathsuite-mpi: for 1 to 3 ranks and alone,
+// the bytes pathsuite prints, exact and estimated; the adaptive stop is
+// refused with a word on what to give instead.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tests/cluster/ClusterSupport.h"
+
+namespace {
+
+TEST(ClusterAnalyst, EveryJobPrintsTheRunnersBytes) {
+  const TempDir dir;
+  const std::string csv = dir.path() + "/g.csv";
+  std::string graph = SocialGraph(600, 12);
+  for (char& c : graph) c = c == ' ' ? ',' : c;
+  std::ofstream(csv) << "source,target,weight\n" << graph;
+  const std::vector<std::vector<std::string>> runs = {
+      {"scores", csv, "--exact"},
+      {"scores", csv, "--sample", "77", "--seed", "9", "--exact", "--top", "20"},
+      {"scores", csv, "--epsilon", "0.2", "--normalized", "--csv"},
+      {"distances", csv, "--sources", "5..40", "--csv", "--exact", "--length", "unit"},
+  };
+  const std::vector<std::vector<std::string>> jobs = {
+      {"--threads", "2"}, {"--threads", "1", "--block", "7", "--segment", "64"}, {"--threads", "2"}};
+  for (const std::vector<std::string>& run : runs) {
+    SCOPED_TRACE(::testing::PrintToString(run));
+    const ProcessResult own = RunProgram("pathsuite", run);
+    ASSERT_EQ(0, own.status) << own.err;
+    for (int ranks = 0; ranks <= 3; ++ranks) {
+      const std::vector<std::string> line = JoinArgs(jobs[static_cast<size_t>(ranks % 3)], run);
+      SCOPED_TRACE(Cluster_Describe(ranks, line));
+      const ProcessResult r = Cluster_Run(ranks, line);
+      EXPECT_EQ(0, r.status);
+      EXPECT_EQ("", r.err);
+      EXPECT_TRUE(own.out == r.out) << "standard output differs";
+    }
+  }
+  const ProcessResult adaptive =
+      Cluster_Run(2, {"scores", csv, "--epsilon", "0.1", "--adaptive"});
+  EXPECT_EQ(2, adaptive.status);
+  EXPECT_EQ("scores: --adaptive runs in pathsuite, on one machine: here give --epsilon alone "
+            "(Hoeffding's K) or --sample K\n",
+            adaptive.err);
+}
+
+}  // namespace
