@@ -70,7 +70,6 @@ TEST(Runner, SameBytesOnTheBundledDataset) {
       {"dataset", "plusbridge", {}, 0, ""},
       {"dataset", "betweenness", {}, 0, ""},
       {"dataset", "linkbridge", {}, 0, ""},
-      {"extra arguments ignored", "betweenness", {"foo", "bar"}, 0, ""},
       {"whole range", "spanpairs", {"0", "17038"}, 0, ""},
       {"part of the range", "spanpairs", {"3", "9"}, 0, ""},
       {"names read as 0..0", "spanpairs", {"x", "y"}, 0, ""},

@@ -38,6 +38,12 @@ TEST(ClusterAnalyst, EveryJobPrintsTheRunnersBytes) {
       EXPECT_TRUE(own.out == r.out) << "standard output differs";
     }
   }
+  // A fixed-path program given a file points to scores here too.
+  const ProcessResult fixed = Cluster_Run(2, {"betweenness", csv});
+  EXPECT_EQ(2, fixed.status);
+  EXPECT_EQ("pathsuite-mpi: betweenness reads its own dataset and takes no arguments, not '" + csv +
+                "': for a file of your own, run scores " + csv + "\n" + kClusterUsage,
+            fixed.err);
   const ProcessResult adaptive =
       Cluster_Run(2, {"scores", csv, "--epsilon", "0.1", "--adaptive"});
   EXPECT_EQ(2, adaptive.status);
