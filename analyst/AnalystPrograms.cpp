@@ -26,7 +26,8 @@ namespace {
 #define RUNNER_HELP                                                                         \
   "The runner's options may stand anywhere too: --threads N, --progress,\n"                 \
   "--no-progress, --output FILE, --checkpoint FILE, --checkpoint-every S.\n"                \
-  "Options are written --name VALUE or --name=VALUE; -- ends them.\n"                       \
+  "Options are written --name VALUE or --name=VALUE. After --, the runner\n"                \
+  "takes no more of its own: what follows is this program's.\n"                             \
   "  -h, --help                   this text\n"
 
 constexpr const char kScoresHelp[] =
