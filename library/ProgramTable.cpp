@@ -94,7 +94,11 @@ std::string LengthText(LengthRule rule) {
 
 std::span<const Program> Program_All() { return kPrograms; }
 
-const Program& Program_Of(Deliverable which) { return kPrograms[static_cast<size_t>(which)]; }
+const Program& Program_Of(Deliverable which) {
+  const auto row = static_cast<size_t>(which);
+  if (row >= std::size(kPrograms)) throw std::logic_error("not a row of the six programs' table");
+  return kPrograms[row];
+}
 
 const Program* Program_Find(std::string_view name) {
   for (const Program& p : kPrograms) {

@@ -54,7 +54,9 @@ struct Program {
   const char* withFile = nullptr;
 };
 
-// The six programs, in the order of Deliverable.
+// The six programs, in the order of Deliverable, and the row of one of
+// them (std::logic_error for scores and distances, whose rows are the
+// analyst layer's).
 std::span<const Program> Program_All();
 const Program& Program_Of(Deliverable which);
 // The program of that name, or nullptr.

@@ -56,16 +56,6 @@ TEST_F(AnalystCli, RunnersOptionsGoAnywhere) {
                           .out);
 }
 
-// distances with --length weight is anypairs; with the default length,
-// spanpairs' lines of the same graph.
-TEST_F(AnalystCli, DistancesAreThePairsPrograms) {
-  const std::string blank = dir_.path() + "/g.txt";
-  std::ofstream(blank) << SocialGraph(150, 4);
-  const ProcessResult pairs = RunProgram("anypairs", {blank, "x", "150"});
-  ASSERT_EQ(0, pairs.status) << pairs.err;
-  EXPECT_EQ(pairs.out, RunProgram("pathsuite", {"distances", blank, "--length", "weight"}).out);
-}
-
 TEST_F(AnalystCli, HelpListsTheOptionsAndTheBound) {
   for (const char* ask : {"-h", "--help"}) {
     const ProcessResult r = RunProgram("pathsuite", {"scores", csv_, "--top", "3", ask});

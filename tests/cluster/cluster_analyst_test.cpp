@@ -3,8 +3,12 @@
 // refused with a word on what to give instead.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/cluster/ClusterSupport.h"
@@ -50,6 +54,46 @@ TEST(ClusterAnalyst, EveryJobPrintsTheRunnersBytes) {
   EXPECT_EQ("scores: --adaptive runs in pathsuite, on one machine: here give --epsilon alone "
             "(Hoeffding's K) or --sample K\n",
             adaptive.err);
+}
+
+// A sample's checkpoint, saved by the local runner stopped part-way,
+// resumes on 1 to 3 ranks into the bytes of a run never stopped.
+TEST(ClusterAnalyst, ASampledCheckpointResumesOnAnyRanks) {
+  const TempDir dir;
+  const std::string input = dir.path() + "/social.txt";
+  std::ofstream(input, std::ios::binary) << SocialGraph(5000, 20261210);
+  const std::string ckpt = dir.path() + "/run.ckpt";
+  const std::string output = dir.path() + "/scores.txt";
+  const std::vector<std::string> run = {"scores", input, "--sample", "3000", "--exact"};
+  const ProcessResult own = RunProgram("pathsuite", run);
+  ASSERT_EQ(0, own.status) << own.err;
+  const ProcessResult stopped = RunChild(
+      "pathsuite",
+      JoinArgs({"--threads", "1", "--checkpoint", ckpt, "--checkpoint-every", "0.05", "--output",
+                output},
+               run),
+      [&](ChildProcess& child) {
+        while (SavedSources(ckpt) < 300 && !child.Poll()) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        child.Signal(SIGTERM);
+      });
+  const int64_t saved = SavedSources(ckpt);
+  ASSERT_EQ(128 + SIGTERM, stopped.status) << stopped.err;
+  EXPECT_EQ("scores: stopped by SIGTERM after " + std::to_string(saved) +
+                " of 3000 sources; state saved in " + ckpt + "\n",
+            stopped.err);
+  const std::string bytes = ReadFileBytes(ckpt);
+  for (const int ranks : {1, 2, 3}) {
+    const std::vector<std::string> line = JoinArgs({"--checkpoint", ckpt, "--output", output}, run);
+    SCOPED_TRACE(Cluster_Describe(ranks, line));
+    std::ofstream(ckpt, std::ios::binary | std::ios::trunc) << bytes;
+    std::filesystem::remove(output);
+    const ProcessResult r = Cluster_Run(ranks, line);
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_TRUE(own.out == ReadFileBytes(output)) << "not the bytes of a run never stopped";
+    EXPECT_FALSE(std::filesystem::exists(ckpt));
+  }
 }
 
 }  // namespace
