@@ -29,6 +29,22 @@ void Mix(ByteHash& hash, const T& value) {
   hash.Update(&value, sizeof value);
 }
 
+// The checkpoint's program name: the kind of run, so that a checkpoint
+// of another kind is refused by name (at most 15 bytes).
+const char* KindOf(Estimate estimate) {
+  switch (estimate) {
+    case Estimate::Sample:
+      return "scores sample";
+    case Estimate::Epsilon:
+      return "scores epsilon";
+    case Estimate::Adaptive:
+      return "scores adaptive";
+    case Estimate::Exact:
+      break;
+  }
+  return "scores";
+}
+
 // A checkpoint of a scores run holds for the same graph, length and
 // sources only: all of them go into its hash, and the count of positions
 // into its capacity.
@@ -43,7 +59,7 @@ CheckpointIdentity IdentityOf(const ScoresJob& job) {
   Mix(hash, o.delta);
   if (!job.order.empty()) hash.Update(job.order.data(), job.order.size() * sizeof(int32_t));
   const int64_t n = job.edges.NodeCount();
-  return {"scores", job.Total(), job.Squares() ? 2 * n : n, job.edges.inputSize, hash.Final()};
+  return {KindOf(o.estimate), job.Total(), job.Squares() ? 2 * n : n, job.edges.inputSize, hash.Final()};
 }
 
 }  // namespace
