@@ -30,9 +30,12 @@ void Analyst_AppendNumber(TextBuffer& text, double value, const NumberStyle& sty
 }
 
 void Analyst_AppendName(TextBuffer& text, std::string_view name, bool csv) {
+  // A leading # or % would make the line a comment to a reader that skips
+  // them, ours included.
   const bool quoted =
       csv && (name.find_first_of(",\"\r\n") != std::string_view::npos ||
               (!name.empty() && (name.front() == ' ' || name.front() == '\t' ||
+                                 name.front() == '#' || name.front() == '%' ||
                                  name.back() == ' ' || name.back() == '\t')));
   if (!quoted) {
     text.Append(name);

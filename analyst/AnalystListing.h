@@ -18,7 +18,7 @@
 void Analyst_AppendNumber(TextBuffer& text, double value, const NumberStyle& style);
 
 // name as it is; under CSV quoted, its quotes doubled, when it holds a
-// comma, a quote, a line end or a blank at either end.
+// comma, a quote, a line end, a blank at either end or a leading # or %.
 void Analyst_AppendName(TextBuffer& text, std::string_view name, bool csv);
 
 // The score listing of values (one per node): "name score" lines, or

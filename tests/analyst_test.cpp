@@ -220,7 +220,7 @@ TEST(ScoresListing, OptionsAgreeWithAListingMadeHere) {
 // an edge list, and --exact distances come back as the library's doubles.
 TEST(DistancesListing, CsvExactReadsBackAsTheGraphsDistances) {
   const std::vector<std::string> names = {"plain", "with,comma", "with \"quote\"", " spaced ",
-                                          "\xC3\xA9t\xC3\xA9", "x"};
+                                          "\xC3\xA9t\xC3\xA9", "#tag", "%50", "x"};
   std::string csv = "source,target,weight\n";
   std::mt19937_64 rng(3);
   auto quote = [](const std::string& s) {
