@@ -85,7 +85,7 @@ got=$(head -n 4 "$tmp/out")
 # A library user's project, built against the installed tree alone, gives
 # the program's listing.
 cmake -S "$(dirname "$0")/consumer" -B "$tmp/consumer" -DCMAKE_PREFIX_PATH="$prefix" \
-  -DCMAKE_BUILD_TYPE=Release >"$tmp/consumer.log" 2>&1 || fail "consumer configure: $(tail -5 "$tmp/consumer.log")"
+  -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS=${CONSUMER_CXX_FLAGS-}" >"$tmp/consumer.log" 2>&1 || fail "consumer configure: $(tail -5 "$tmp/consumer.log")"
 cmake --build "$tmp/consumer" >>"$tmp/consumer.log" 2>&1 || fail "consumer build: $(tail -5 "$tmp/consumer.log")"
 printf 'a b 0\na c 3\nc b 3\nlonger-than-twenty-bytes-name c 1\n' >"$tmp/edges.txt"
 "$tmp/consumer/consumer" "$tmp/edges.txt" >"$tmp/consumer.out" || fail "consumer failed"
