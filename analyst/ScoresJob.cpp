@@ -32,17 +32,9 @@ void Mix(ByteHash& hash, const T& value) {
 // The checkpoint's program name: the kind of run, so that a checkpoint
 // of another kind is refused by name (at most 15 bytes).
 const char* KindOf(Estimate estimate) {
-  switch (estimate) {
-    case Estimate::Sample:
-      return "scores sample";
-    case Estimate::Epsilon:
-      return "scores epsilon";
-    case Estimate::Adaptive:
-      return "scores adaptive";
-    case Estimate::Exact:
-      break;
-  }
-  return "scores";
+  constexpr const char* kKinds[] = {"scores", "scores sample", "scores epsilon",
+                                    "scores adaptive"};  // in the order of Estimate
+  return kKinds[static_cast<size_t>(estimate)];
 }
 
 // A checkpoint of a scores run holds for the same graph, length and
@@ -105,26 +97,18 @@ ScoresResult Scores_RunHere(const ScoresJob& job, const FastGraph& fast, ScoreSt
     result.folded = job.Total();
     return result;
   }
-  const auto n = static_cast<size_t>(job.edges.NodeCount());
-  const std::vector<int32_t>& checks = job.plan.checkpoints;
-  // A check before the state resumed from failed when that state was made:
-  // the run went on past it. One exactly at it is made again.
-  const int64_t resumed = start.sourcesDone;
-  for (size_t check = 0; check < checks.size(); ++check) {
-    const int64_t at = checks[check];
-    if (at < resumed) continue;
-    if (at > start.sourcesDone) {
-      start.scores = ScoreRun_Fast(fast, std::move(start), options, threads, schedule, heapLimit,
-                                   ScoreSources{job.order, at, true});
-      start.sourcesDone = at;
-    }
-    const std::span<const double> state(start.scores);
-    if (check + 1 == checks.size() ||
-        Sampling_MayStop(job.plan, check, state.first(n), state.subspan(n))) {
-      return {std::move(start.scores), at};
-    }
-  }
-  return {std::move(start.scores), start.sourcesDone};
+  return Scores_Stages(
+      job.plan.checkpoints, job.order, std::move(start),
+      [&](ScoreStart from, const ScoreSources& stage) {
+        return ScoreRun_Fast(fast, std::move(from), options, threads, schedule, heapLimit, stage);
+      },
+      [&](size_t check, std::span<const double> state) { return Scores_MayStop(job, check, state); });
+}
+
+bool Scores_MayStop(const ScoresJob& job, size_t check, std::span<const double> state) {
+  const auto n = static_cast<size_t>(job.plan.n);
+  return check + 1 == job.plan.checkpoints.size() ||
+         Sampling_MayStop(job.plan, check, state.first(n), state.subspan(n));
 }
 
 void Scores_Write(const AnalystOptions& options, const NameList& names,

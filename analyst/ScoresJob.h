@@ -45,12 +45,37 @@ struct ScoresResult {
   int64_t folded = 0;
 };
 
+// The adaptive stop's stages from start: runStage(start, sources) folds
+// up to the next check of checks (the plan's) and returns the state;
+// mayStop(check, state) says whether the run stops there (always at the
+// last). A check before the state resumed from failed when that state was
+// made: the run went on past it; one exactly at it is made again.
+template <class RunStage, class MayStop>
+ScoresResult Scores_Stages(std::span<const int32_t> checks, std::span<const int32_t> order,
+                           ScoreStart start, RunStage&& runStage, MayStop&& mayStop) {
+  const int64_t resumed = start.sourcesDone;
+  for (size_t check = 0; check < checks.size(); ++check) {
+    const int64_t at = checks[check];
+    if (at < resumed) continue;
+    if (at > start.sourcesDone) {
+      start.scores = runStage(std::move(start), ScoreSources{order, at, true});
+      start.sourcesDone = at;
+    }
+    if (mayStop(check, start.scores)) break;
+  }
+  return {std::move(start.scores), start.sourcesDone};
+}
+
 // The run on this process, from start, on `threads` threads (resolved):
 // one fold of the positions, or the adaptive stop's stages, each checked
 // as it ends.
 ScoresResult Scores_RunHere(const ScoresJob& job, const FastGraph& fast, ScoreStart start,
                             const pathsuite::RunOptions& options, unsigned threads,
                             int32_t heapLimit);
+
+// Whether the adaptive stop ends at check, given the state there: the
+// cap, or every node's interval within E.
+bool Scores_MayStop(const ScoresJob& job, size_t check, std::span<const double> state);
 
 // The listing: the sums of every node of names, scaled by n / folded for
 // an estimate and normalised if asked, in the options' style.

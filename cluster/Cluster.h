@@ -120,12 +120,13 @@ struct FirstRankScores {
 
 // The betweenness run on every rank: the first one, which alone has input
 // (the others pass nullptr and get the names only), gets the final scores;
-// the others an empty vector. order: the sources by position (a sample),
-// the same on every rank; empty: every source.
+// the others an empty vector. sources: which are folded, by position, up
+// to where, and whether their squares travel too (see ScoreSources); the
+// same on every rank.
 std::vector<double> ClusterScores_Run(const ClusterRank& self, const ClusterOptions& cluster,
                                       const RunOptions& run, const Reporting& reporting,
                                       const FirstRankScores* first, ScoreStart start,
-                                      const FastGraph& fast, std::span<const int32_t> order = {});
+                                      const FastGraph& fast, const ScoreSources& sources = {});
 
 // The distance run on every rank: the rows, in order, from the first one,
 // into its listing (the others pass nullptr); in the programs' style, or

@@ -131,6 +131,7 @@ int RunScores(const ClusterRank& self, const RunnerOptions& options, const Clust
   std::optional<ScoresJob> job;
   CheckpointIdentity identity;
   std::vector<int32_t> order;
+  std::vector<int32_t> checks;  // the adaptive stop's, if it is one
   NameList names;
   FastGraph fast;
   ScoreStart start;
@@ -144,13 +145,9 @@ int RunScores(const ClusterRank& self, const RunnerOptions& options, const Clust
       LengthRule rule = settings.lengthRule;
       if (anyFile) {
         job.emplace(Scores_Prepare(options.args, settings.onRead));
-        if (job->Squares()) {
-          // Its checks need every rank's squares around the ring too.
-          throw RunError(kStatusUsage, "--adaptive runs in pathsuite, on one machine: here give "
-                                       "--epsilon alone (Hoeffding's K) or --sample K");
-        }
         identity = job->identity;
         order = job->order;
+        if (job->Squares()) checks = job->plan.checkpoints;
         edges = &job->edges;
         rule = job->options.length;
       } else {
@@ -170,12 +167,30 @@ int RunScores(const ClusterRank& self, const RunnerOptions& options, const Clust
   std::optional<FirstRankScores> first;
   if (self.first()) first.emplace(FirstRankScores{identity, lock ? &*lock : nullptr});
   std::vector<double> scores;
+  int64_t folded = 0;
   const int status = Program_Guard(program.name, reporting, [&] {
     Cluster_BroadcastGraph(names, fast);
     Cluster_Broadcast(start.sourcesDone);
     Cluster_Broadcast(order);
-    scores = ClusterScores_Run(self, cluster, run, reporting, first ? &*first : nullptr,
-                               std::move(start), fast, order);
+    Cluster_Broadcast(checks);
+    auto runStage = [&](ScoreStart from, const ScoreSources& sources) {
+      return ClusterScores_Run(self, cluster, run, reporting, first ? &*first : nullptr,
+                               std::move(from), fast, sources);
+    };
+    if (checks.empty()) {
+      scores = runStage(std::move(start), ScoreSources{order, -1, false});
+      folded = static_cast<int64_t>(order.size());
+      return;
+    }
+    // The first rank alone holds the state at a check: its word holds for all.
+    auto mayStop = [&](size_t check, std::span<const double> state) {
+      int stop = self.first() && Scores_MayStop(*job, check, state) ? 1 : 0;
+      MPI_Bcast(&stop, 1, MPI_INT, 0, MPI_COMM_WORLD);
+      return stop != 0;
+    };
+    ScoresResult result = Scores_Stages(checks, order, std::move(start), runStage, mayStop);
+    scores = std::move(result.state);
+    folded = result.folded;
   });
   if (status != 0) {
     // Cluster_Abort ends the process without unwinding.
@@ -187,8 +202,7 @@ int RunScores(const ClusterRank& self, const RunnerOptions& options, const Clust
   // rank alone, and the job with its status, without an abort.
   return Program_Guard(program.name, reporting, [&] {
     if (job) {
-      Scores_Write(job->options, names, scores, static_cast<int64_t>(order.size()),
-                   listing.stream());
+      Scores_Write(job->options, names, scores, folded, listing.stream());
     } else {
       Betweenness_WriteListing(names, input->range, scores, listing.stream());
     }
