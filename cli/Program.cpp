@@ -48,16 +48,16 @@ int Program_StopStatus(const Reporting& reporting) {
 
 int Program_Execute(const Program& program, const std::vector<std::string>& args,
                     const RunOptions& options, Reporting reporting) {
-  RunSettings settings = RunSettings_For(program.id);
+  RunSettings settings = RunSettings_For(program);
   if (reporting.meter != nullptr) settings.onRead = reporting.meter->LoadingCallback();
-  // Only the first argument is an option, so the fixed-path programs still
-  // ignore whatever else they are given.
-  if (!args.empty() && (args[0] == "--help" || args[0] == "--version")) {
+  // For the six only the first argument is an option, so the fixed-path
+  // programs still ignore whatever else they are given.
+  if (const std::string asked = Program_Asks(program, args); !asked.empty()) {
     FdStreamBuf standardOutput(1, reporting.meter);
     std::ostream out(&standardOutput);
     reporting.standardOutput = &standardOutput;
     return Program_Guard(settings.programName, reporting, [&] {
-      Output_Write(out, args[0] == "--help"
+      Output_Write(out, asked == "--help"
                             ? Program_Help(program, settings)
                             : settings.programName + " (pathsuite) " PATHSUITE_VERSION "\n");
     });

@@ -78,7 +78,7 @@ void BlockWorkers::Work(FastWorkspace& ws) {
     bool shortOfMemory = false;
     try {
       ScoreTasks_Clear(out);
-      ScoreTasks_AddSources(fast_, s, s + 1, ws, shift_, out);
+      ScoreTasks_AddSources(fast_, s, s + 1, ws, shift_, out, blocks_.order);
     } catch (const std::bad_alloc&) {
       shortOfMemory = !retried;
       if (retried) failure = std::current_exception();

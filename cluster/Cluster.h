@@ -10,9 +10,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "analyst/AnalystOptions.h"
 #include "cli/Listing.h"
 #include "graph/NameList.h"
 #include "library/CheckpointLock.h"
@@ -92,6 +94,9 @@ struct ClusterBlocks {
   int64_t first = 0;  // the first source of the run
   int64_t end = 0;    // one past the last
   int64_t block = 1;
+  // The source at each position, as ScoreSources::list; empty: position s
+  // is source s. first and end are positions.
+  std::span<const int32_t> order = {};
   int64_t Count() const { return (end - first + block - 1) / block; }
   int64_t Begin(int64_t b) const { return first + b * block; }
   int64_t End(int64_t b) const { return std::min(end, Begin(b) + block); }
@@ -106,26 +111,29 @@ constexpr size_t kScoreBuffers = 4;
 // every rank gets the first rank's, whatever its own threads and options.
 int64_t Cluster_BlockSize(const ClusterOptions& options, unsigned threads, int64_t bytesPerSource);
 
-// What the first rank alone holds for a betweenness run: its input and
-// the lock of its checkpoint, if any.
+// What the first rank alone holds for a betweenness run: what its
+// checkpoint must agree with, and the checkpoint's lock, if any.
 struct FirstRankScores {
-  const ScoreInput& input;
+  const CheckpointIdentity& identity;
   CheckpointLock* lock;
 };
 
 // The betweenness run on every rank: the first one, which alone has input
 // (the others pass nullptr and get the names only), gets the final scores;
-// the others an empty vector.
+// the others an empty vector. sources: which are folded, by position, up
+// to where, and whether their squares travel too (see ScoreSources); the
+// same on every rank.
 std::vector<double> ClusterScores_Run(const ClusterRank& self, const ClusterOptions& cluster,
                                       const RunOptions& run, const Reporting& reporting,
                                       const FirstRankScores* first, ScoreStart start,
-                                      const FastGraph& fast);
+                                      const FastGraph& fast, const ScoreSources& sources = {});
 
 // The distance run on every rank: the rows, in order, from the first one,
-// into its listing (the others pass nullptr).
+// into its listing (the others pass nullptr); in the programs' style, or
+// in that of distances' options.
 void ClusterRows_Run(const ClusterRank& self, const ClusterOptions& cluster, const RunOptions& run,
                      ListingOutput* listing, const NameList& names, const FastGraph& fast,
-                     SourceRange range);
+                     SourceRange range, const AnalystOptions* style = nullptr);
 
 // A rank other than the first, having heard a stop signal, says so to the
 // first, once: mpirun sends SIGTERM to every rank both when it is asked to

@@ -1,5 +1,8 @@
 #include <cstdlib>
 
+#include "analyst/AnalystListing.h"
+#include "analyst/DistancesJob.h"
+#include "analyst/ScoresJob.h"
 #include "cluster/Cluster.h"
 #include "paths/Threads.h"
 
@@ -122,34 +125,72 @@ int RunScores(const ClusterRank& self, const RunnerOptions& options, const Clust
   std::optional<CheckpointLock> lock;
   ListingOutput listing(reporting.output, reporting.meter);
   if (self.first()) reporting.standardOutput = &listing.buffer();
+  // A program of the table's six, or scores (any file, maybe a sample).
+  const bool anyFile = program.dataset == Dataset::AnyFile;
   std::optional<ScoreInput> input;
+  std::optional<ScoresJob> job;
+  CheckpointIdentity identity;
+  std::vector<int32_t> order;
+  std::vector<int32_t> checks;  // the adaptive stop's, if it is one
   NameList names;
   FastGraph fast;
   ScoreStart start;
   if (self.first()) {
     const int status = Program_Guard(program.name, reporting, [&] {
-      RunSettings settings = RunSettings_For(program.id);
+      RunSettings settings = RunSettings_For(program);
       if (reporting.meter != nullptr) settings.onRead = reporting.meter->LoadingCallback();
       if (run.checkpoint) lock.emplace(run.checkpoint->path);
       listing.Check();
-      input.emplace(Betweenness_Load(settings, options.args));
-      start = ScoreRun_Resume(input->identity, run);
-      fast = FastGraph_FromEdges(input->edges, settings.lengthRule);
-      EdgeList_DropEdges(input->edges);
-      names = std::move(input->edges.names);
+      EdgeList* edges = nullptr;
+      LengthRule rule = settings.lengthRule;
+      if (anyFile) {
+        job.emplace(Scores_Prepare(options.args, settings.onRead));
+        identity = job->identity;
+        order = job->order;
+        if (job->Squares()) checks = job->plan.checkpoints;
+        edges = &job->edges;
+        rule = job->options.length;
+      } else {
+        input.emplace(Betweenness_Load(settings, options.args));
+        identity = input->identity;
+        edges = &input->edges;
+      }
+      start = ScoreRun_Resume(identity, run);
+      fast = FastGraph_FromEdges(*edges, rule);
+      EdgeList_DropEdges(*edges);
+      names = std::move(edges->names);
     });
     if (Agree(status) != 0) return status;
   } else if (const int status = Agree(0); status != 0) {
     return status;
   }
   std::optional<FirstRankScores> first;
-  if (self.first()) first.emplace(FirstRankScores{*input, lock ? &*lock : nullptr});
+  if (self.first()) first.emplace(FirstRankScores{identity, lock ? &*lock : nullptr});
   std::vector<double> scores;
+  int64_t folded = 0;
   const int status = Program_Guard(program.name, reporting, [&] {
     Cluster_BroadcastGraph(names, fast);
     Cluster_Broadcast(start.sourcesDone);
-    scores = ClusterScores_Run(self, cluster, run, reporting, first ? &*first : nullptr,
-                               std::move(start), fast);
+    Cluster_Broadcast(order);
+    Cluster_Broadcast(checks);
+    auto runStage = [&](ScoreStart from, const ScoreSources& sources) {
+      return ClusterScores_Run(self, cluster, run, reporting, first ? &*first : nullptr,
+                               std::move(from), fast, sources);
+    };
+    if (checks.empty()) {
+      scores = runStage(std::move(start), ScoreSources{order, -1, false});
+      folded = static_cast<int64_t>(order.size());
+      return;
+    }
+    // The first rank alone holds the state at a check: its word holds for all.
+    auto mayStop = [&](size_t check, std::span<const double> state) {
+      int stop = self.first() && Scores_MayStop(*job, check, state) ? 1 : 0;
+      MPI_Bcast(&stop, 1, MPI_INT, 0, MPI_COMM_WORLD);
+      return stop != 0;
+    };
+    ScoresResult result = Scores_Stages(checks, order, std::move(start), runStage, mayStop);
+    scores = std::move(result.state);
+    folded = result.folded;
   });
   if (status != 0) {
     // Cluster_Abort ends the process without unwinding.
@@ -160,7 +201,11 @@ int RunScores(const ClusterRank& self, const RunnerOptions& options, const Clust
   // Every other rank is done: a listing that cannot be written ends this
   // rank alone, and the job with its status, without an abort.
   return Program_Guard(program.name, reporting, [&] {
-    Betweenness_WriteListing(names, input->range, scores, listing.stream());
+    if (job) {
+      Scores_Write(job->options, names, scores, folded, listing.stream());
+    } else {
+      Betweenness_WriteListing(names, input->range, scores, listing.stream());
+    }
     listing.Commit();
     if (run.checkpoint) Checkpoint_Remove(run.checkpoint->path);
   });
@@ -174,11 +219,23 @@ int RunRows(const ClusterRank& self, const RunnerOptions& options, const Cluster
   NameList names;
   FastGraph fast;
   SourceRange range{0, -1};
+  // distances: its options, which every rank reads from the same arguments
+  // to format its rows.
+  std::optional<AnalystOptions> style;
   if (self.first()) {
     const int status = Program_Guard(program.name, reporting, [&] {
-      RunSettings settings = RunSettings_For(program.id);
+      RunSettings settings = RunSettings_For(program);
       if (reporting.meter != nullptr) settings.onRead = reporting.meter->LoadingCallback();
       listing.Check();
+      if (program.dataset == Dataset::AnyFile) {
+        DistancesJob job = Distances_Prepare(options.args, settings.onRead);
+        style = job.options;
+        range = job.range;
+        if (range.first <= range.last) fast = FastGraph_FromEdges(job.edges, job.options.length);
+        names = std::move(job.edges.names);
+        Analyst_WriteRowsHeader(*style, listing.stream());
+        return;
+      }
       RowsInput input = Pairs_Load(settings, options.args);
       range = input.range;
       if (range.first <= range.last) fast = FastGraph_FromEdges(input.edges, settings.lengthRule);
@@ -187,11 +244,14 @@ int RunRows(const ClusterRank& self, const RunnerOptions& options, const Cluster
     if (Agree(status) != 0) return status;
   } else if (const int status = Agree(0); status != 0) {
     return status;
+  } else if (program.dataset == Dataset::AnyFile) {
+    style = Analyst_ReadOptions(program, options.args);  // read well on the first rank
   }
   const int status = Program_Guard(program.name, reporting, [&] {
     Cluster_BroadcastGraph(names, fast);
     Cluster_Broadcast(range);
-    ClusterRows_Run(self, cluster, run, self.first() ? &listing : nullptr, names, fast, range);
+    ClusterRows_Run(self, cluster, run, self.first() ? &listing : nullptr, names, fast, range,
+                    style ? &*style : nullptr);
   });
   if (status != 0) {
     listing.Discard();  // Cluster_Abort ends the process without unwinding
@@ -208,7 +268,7 @@ int Run(const ClusterRank& self, const std::vector<std::string>& argv) {
   if (const std::optional<int> status = ReadAndAgree(self, argv, options, cluster)) return *status;
   const Program& program = *options.program;
   // The program's own --help and --version, from the first rank.
-  if (!options.args.empty() && (options.args[0] == "--help" || options.args[0] == "--version")) {
+  if (!Program_Asks(program, options.args).empty()) {
     return self.first() ? Program_Execute(program, options.args, RunOptions{}) : 0;
   }
   // Ranks that share a machine share its CPUs.

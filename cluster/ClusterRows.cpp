@@ -3,6 +3,9 @@
 // writes them out block after block. Every message is a synchronous send,
 // so a rank runs at most one message ahead of the writer: memory stays
 // bounded however slowly standard output is read.
+#include <optional>
+
+#include "analyst/AnalystListing.h"
 #include "cluster/Cluster.h"
 #include "library/RowRun.h"
 #include "paths/FastWorkspace.h"
@@ -65,7 +68,7 @@ void CopyBlock(int from, std::ostream& out, std::vector<char>& buffer, Stop&& st
 
 void ClusterRows_Run(const ClusterRank& self, const ClusterOptions& cluster, const RunOptions& run,
                      ListingOutput* listing, const NameList& names, const FastGraph& fast,
-                     SourceRange range) {
+                     SourceRange range, const AnalystOptions* style) {
   const unsigned threads = run.threads;
   const ClusterBlocks blocks{range.first, range.last + 1, Cluster_BlockSize(cluster, threads * 2, 0)};
   const int64_t count = std::max<int64_t>(blocks.Count(), 0);
@@ -74,7 +77,10 @@ void ClusterRows_Run(const ClusterRank& self, const ClusterOptions& cluster, con
   quiet.threads = threads;
   quiet.cancel = run.cancel;
   auto writeBlock = [&](int64_t b, std::ostream& out) {
-    PairsSink sink(names, out);
+    PairsSink pairs(names, out);
+    std::optional<AnalystRowsSink> analyst;
+    if (style != nullptr) analyst.emplace(names, *style, out);
+    pathsuite::DistanceSink& sink = analyst ? static_cast<pathsuite::DistanceSink&>(*analyst) : pairs;
     try {
       RowRun_Fast(fast, blocks.Begin(b), blocks.End(b), pathsuite::Targets::Above, sink, quiet,
                   threads, kDefaultHeapLimit);

@@ -5,10 +5,11 @@
 #include "cluster/Cluster.h"
 
 RingState::RingState(const RunOptions& run, const Reporting& reporting,
-                     const CheckpointIdentity& identity, const std::vector<double>& start,
-                     int64_t sourcesDone, int ranks, CheckpointLock* lock)
-    : run_(run), reporting_(reporting), identity_(identity), ranks_(ranks), lock_(lock),
-      schedule_(run, identity),
+                     const CheckpointIdentity& identity, int64_t total,
+                     const std::vector<double>& start, int64_t sourcesDone, int ranks,
+                     CheckpointLock* lock)
+    : run_(run), reporting_(reporting), identity_(identity), total_(total), ranks_(ranks),
+      lock_(lock), schedule_(run, identity, total),
       complete_(schedule_.Saving() ? start : std::vector<double>()),
       building_(complete_.size()), completeDone_(sourcesDone) {}
 
@@ -18,7 +19,7 @@ void RingState::Arrived(const double* data, int64_t begin, int64_t size) {
 }
 
 void RingState::RoundComplete(int64_t sourcesDone) {
-  if (run_.progress) run_.progress(sourcesDone, identity_.nodeCount);
+  if (run_.progress) run_.progress(sourcesDone, total_);
   if (!schedule_.Saving()) return;
   complete_.swap(building_);
   completeDone_ = sourcesDone;

@@ -12,11 +12,11 @@
 
 class RingState {
  public:
-  // A run of identity.nodeCount sources on `ranks` ranks that starts after
+  // A run of `total` sources on `ranks` ranks that starts after
   // sourcesDone, with the scores start; reporting words a stop; lock, if
   // any, is let go before the job ends.
   RingState(const RunOptions& run, const Reporting& reporting, const CheckpointIdentity& identity,
-            const std::vector<double>& start, int64_t sourcesDone, int ranks,
+            int64_t total, const std::vector<double>& start, int64_t sourcesDone, int ranks,
             CheckpointLock* lock);
 
   // Segment [begin, begin+size) of the state of the round coming in.
@@ -38,6 +38,7 @@ class RingState {
   const RunOptions& run_;
   const Reporting& reporting_;
   const CheckpointIdentity& identity_;
+  const int64_t total_;
   const int ranks_;
   CheckpointLock* const lock_;
   CheckpointSchedule schedule_;

@@ -3,6 +3,8 @@
 # (default: build-fuzz at the repository root). The library sources are
 # compiled directly, so the CMake project needs no option for it; the six
 # program entry files are left out because libFuzzer brings its own main.
+# The runner's table names the analyst programs, which read through the
+# format readers: both come along (without zlib, gzip input is refused).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 out="${1:-$root/build-fuzz}"
@@ -18,7 +20,8 @@ export FUZZ_FLAGS="$flags"
 
 cd "$root"
 sources=()
-for f in containers/*.cpp graph/*.cpp paths/*.cpp library/*.cpp cli/*.cpp runner/*.cpp; do
+for f in containers/*.cpp graph/*.cpp graph/formats/*.cpp paths/*.cpp library/*.cpp cli/*.cpp \
+  runner/*.cpp analyst/*.cpp; do
   case "$(basename "$f" .cpp)" in
     # Entry files bring their own main; the cluster front end needs MPI.
     anybridge|plusbridge|betweenness|linkbridge|spanpairs|anypairs|pathsuite|pathsuite_mpi|Cluster*) ;;

@@ -45,19 +45,11 @@ const char* NameOf(Length length) {
   return "inverse";
 }
 
-template <class T>
-void HashAll(ByteHash& hash, const std::vector<T>& values) {
-  if (!values.empty()) hash.Update(values.data(), values.size() * sizeof(T));
-}
-
 // What a checkpoint of a run on this graph must agree with: the length
 // rule, the node count and a hash of the graph itself, however it was made.
 CheckpointIdentity IdentityOf(const EdgeList& edges, Length length) {
   ByteHash content;
-  HashAll(content, edges.names.bytes);
-  HashAll(content, edges.names.ends);
-  HashAll(content, edges.ends);
-  HashAll(content, edges.weights);
+  Checkpoint_HashGraph(content, edges);
   const int64_t n = edges.NodeCount();
   return {std::string("library ") + NameOf(length), n, n, content.Size(), content.Final()};
 }

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "graph/ByteHash.h"
+#include "graph/EdgeList.h"
 #include "graph/RunError.h"
 
 namespace {
@@ -314,4 +315,20 @@ void Checkpoint_RemoveLeftovers(const std::string& path) {
   for (const std::string& temp : leftovers) {
     if (StartsLikeACheckpoint(temp)) unlink(temp.c_str());
   }
+}
+
+namespace {
+
+template <class T>
+void HashAll(ByteHash& hash, const std::vector<T>& values) {
+  if (!values.empty()) hash.Update(values.data(), values.size() * sizeof(T));
+}
+
+}  // namespace
+
+void Checkpoint_HashGraph(ByteHash& hash, const EdgeList& edges) {
+  HashAll(hash, edges.names.bytes);
+  HashAll(hash, edges.names.ends);
+  HashAll(hash, edges.ends);
+  HashAll(hash, edges.weights);
 }

@@ -21,6 +21,9 @@
 #include <string>
 #include <vector>
 
+class ByteHash;
+struct EdgeList;
+
 // What a checkpoint must agree with to be resumed: the run it belongs to.
 struct CheckpointIdentity {
   std::string program;
@@ -34,6 +37,10 @@ struct CheckpointState {
   int64_t sourcesDone = 0;
   std::vector<double> scores;  // nodeCount entries
 };
+
+// Feeds a graph's content to hash, however the graph was made: its names,
+// its ends and its weights, so that a checkpoint names the graph itself.
+void Checkpoint_HashGraph(ByteHash& hash, const EdgeList& edges);
 
 // The state saved in path, or nothing when no file is there. A file that
 // cannot be read, is not a checkpoint, is truncated or corrupt, or belongs

@@ -5,8 +5,11 @@
 #include "graph/RunError.h"
 
 CheckpointSchedule::CheckpointSchedule(const pathsuite::RunOptions& options,
-                                       const CheckpointIdentity& identity)
-    : options_(options), identity_(identity), nextSave_(NextSave()) {}
+                                       const CheckpointIdentity& identity, int64_t sources)
+    : options_(options),
+      identity_(identity),
+      sources_(sources < 0 ? identity.nodeCount : sources),
+      nextSave_(NextSave()) {}
 
 CheckpointSchedule::Clock::time_point CheckpointSchedule::NextSave() const {
   const double seconds = Saving() ? options_.checkpoint->everySeconds : 0;
@@ -26,11 +29,11 @@ void CheckpointSchedule::Save(int64_t sourcesDone, std::span<const double> score
     return;
   }
   nextSave_ = NextSave();
-  if (StopAsked()) throw pathsuite::Cancelled(sourcesDone, identity_.nodeCount, true);
+  if (StopAsked()) throw pathsuite::Cancelled(sourcesDone, sources_, true);
 }
 
 void CheckpointSchedule::StopIfAsked(int64_t sourcesDone, std::span<const double> scores) {
   if (!StopAsked()) return;
   if (Saving()) Save(sourcesDone, scores);
-  throw pathsuite::Cancelled(sourcesDone, identity_.nodeCount, false);
+  throw pathsuite::Cancelled(sourcesDone, sources_, false);
 }

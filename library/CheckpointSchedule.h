@@ -14,8 +14,10 @@
 class CheckpointSchedule {
  public:
   // The schedule of a run with options (checkpoint and cancel flag, either
-  // unset) of identity.nodeCount sources.
-  CheckpointSchedule(const pathsuite::RunOptions& options, const CheckpointIdentity& identity);
+  // unset) of `sources` sources, identity.nodeCount when negative (a sampled
+  // run folds fewer).
+  CheckpointSchedule(const pathsuite::RunOptions& options, const CheckpointIdentity& identity,
+                     int64_t sources = -1);
 
   bool Saving() const { return options_.checkpoint.has_value(); }
   bool StopAsked() const { return options_.cancel != nullptr && options_.cancel->load(); }
@@ -40,5 +42,6 @@ class CheckpointSchedule {
 
   const pathsuite::RunOptions& options_;
   const CheckpointIdentity& identity_;
+  const int64_t sources_;
   Clock::time_point nextSave_;
 };

@@ -14,27 +14,33 @@ namespace {
 
 constexpr int32_t kFixedCapacity = 17039;
 constexpr const char* kFileArguments = " EDGE_FILE IGNORED NODE_CAPACITY";
+// Where a fixed-path program points a FILE of the user's (the runner's row
+// of that name reads any edge file).
+constexpr const char* kScoresProgram = "scores";
 
 // Line widths: 2 x (L + 32), 2 x (L + 6) and 2 x (L + 1) + 25 for name
 // widths 20, 15 and 16.
 constexpr Program kPrograms[] = {
     {Deliverable::Anybridge, "anybridge", 20, 104, 0, Dataset::CommandLine, LENGTH_RECIPROCAL,
-     EdgeFilter::None, Betweenness_Run, kFileArguments,
+     EdgeFilter::None, Betweenness_Run, Prints::Scores, kFileArguments,
      "Prints the shortest-path betweenness of every node of EDGE_FILE."},
     {Deliverable::Plusbridge, "plusbridge", 15, 42, kFixedCapacity, Dataset::Main,
-     LENGTH_RECIPROCAL, EdgeFilter::Positive, Betweenness_Run, "",
-     "Prints the shortest-path betweenness of every node of its dataset."},
+     LENGTH_RECIPROCAL, EdgeFilter::Positive, Betweenness_Run, Prints::Scores, "",
+     "Prints the shortest-path betweenness of every node of its dataset.", false, nullptr,
+     kScoresProgram},
     {Deliverable::Betweenness, "betweenness", 15, 42, kFixedCapacity, Dataset::Main,
-     LENGTH_RECIPROCAL, EdgeFilter::None, Betweenness_Run, "",
-     "Prints the shortest-path betweenness of every node of its dataset."},
+     LENGTH_RECIPROCAL, EdgeFilter::None, Betweenness_Run, Prints::Scores, "",
+     "Prints the shortest-path betweenness of every node of its dataset.", false, nullptr,
+     kScoresProgram},
     {Deliverable::Linkbridge, "linkbridge", 15, 42, kFixedCapacity, Dataset::Companion,
-     LENGTH_RECIPROCAL, EdgeFilter::None, Betweenness_Run, "",
-     "Prints the shortest-path betweenness of every node of its degree-corrected dataset."},
+     LENGTH_RECIPROCAL, EdgeFilter::None, Betweenness_Run, Prints::Scores, "",
+     "Prints the shortest-path betweenness of every node of its degree-corrected dataset.", false,
+     nullptr, kScoresProgram},
     {Deliverable::Spanpairs, "spanpairs", 15, 42, kFixedCapacity, Dataset::Main,
-     LENGTH_RECIPROCAL, EdgeFilter::None, Pairs_Run, " FIRST_SOURCE LAST_SOURCE",
+     LENGTH_RECIPROCAL, EdgeFilter::None, Pairs_Run, Prints::Distances, " FIRST_SOURCE LAST_SOURCE",
      "Prints the shortest distances from a range of sources of its dataset."},
     {Deliverable::Anypairs, "anypairs", 16, 59, 0, Dataset::CommandLine, LENGTH_STORED,
-     EdgeFilter::None, Pairs_Run, kFileArguments,
+     EdgeFilter::None, Pairs_Run, Prints::Distances, kFileArguments,
      "Prints the shortest distance of every pair of connected nodes of EDGE_FILE."},
 };
 
@@ -62,6 +68,7 @@ static_assert(TableFollowsDeliverables(), "rows must stand in the order of Deliv
 std::string DatasetPath(Dataset dataset) {
   switch (dataset) {
     case Dataset::CommandLine:
+    case Dataset::AnyFile:
       return "";
     case Dataset::Main:
 #ifdef MAIN_DATASET_PATH
@@ -87,7 +94,11 @@ std::string LengthText(LengthRule rule) {
 
 std::span<const Program> Program_All() { return kPrograms; }
 
-const Program& Program_Of(Deliverable which) { return kPrograms[static_cast<size_t>(which)]; }
+const Program& Program_Of(Deliverable which) {
+  const auto row = static_cast<size_t>(which);
+  if (row >= std::size(kPrograms)) throw std::logic_error("not a row of the six programs' table");
+  return kPrograms[row];
+}
 
 const Program* Program_Find(std::string_view name) {
   for (const Program& p : kPrograms) {
@@ -96,10 +107,21 @@ const Program* Program_Find(std::string_view name) {
   return nullptr;
 }
 
-bool Program_IsBetweenness(const Program& program) { return program.driver == Betweenness_Run; }
+bool Program_IsBetweenness(const Program& program) { return program.prints == Prints::Scores; }
 
-RunSettings RunSettings_For(Deliverable which) {
-  const Program& p = Program_Of(which);
+RunSettings RunSettings_For(Deliverable which) { return RunSettings_For(Program_Of(which)); }
+
+std::string Program_Asks(const Program& program, const std::vector<std::string>& args) {
+  for (const std::string& arg : args) {
+    if (arg == "--help" || arg == "--version") return arg;
+    if (!program.runnerOptionsAfterName) break;
+    if (arg == "-h") return "--help";
+    if (arg == "--") break;
+  }
+  return "";
+}
+
+RunSettings RunSettings_For(const Program& p) {
   return RunSettings{p.name,
                      Program_Usage(p),
                      p.nameWidth,
@@ -118,6 +140,7 @@ std::string Program_Usage(const Program& program) {
 }
 
 std::string Program_Help(const Program& p, const RunSettings& settings) {
+  if (p.help != nullptr) return p.help;
   const std::string name = p.name;
   const bool fromCommandLine = p.dataset == Dataset::CommandLine;
   std::string text = Program_Usage(p) + "\n       " + name + " --help | --version\n" +

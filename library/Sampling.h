@@ -40,7 +40,7 @@
 // 8, ... sources has, at each check, a uniform sample. The sources of a run
 // are folded in ascending order, so they are handed out sorted.
 //
-// The adaptive stop (--epsilon without a fixed K). D is split in halves. One
+// The adaptive stop (--epsilon with --adaptive). D is split in halves. One
 // half pays for a cap: Hoeffding's K with D/2, where the run stops in any
 // case. The other pays for checks at powers of two below the cap: at each,
 // with m checks and n nodes, every node's interval is

@@ -11,9 +11,10 @@ namespace {
 class ScoreWatcher final : public OrderedRunWatcher {
  public:
   ScoreWatcher(const pathsuite::RunOptions& options, CheckpointSchedule& schedule,
-               const std::vector<double>& scores, int64_t first, int64_t perTask)
-      : options_(options), schedule_(schedule), scores_(scores), first_(first),
-        perTask_(perTask) {
+               const std::vector<double>& scores, int64_t first, int64_t end, int64_t total,
+               int64_t perTask)
+      : options_(options), schedule_(schedule), scores_(scores), first_(first), end_(end),
+        total_(total), perTask_(perTask) {
     // Room taken now: a snapshot may come when memory has run short.
     if (schedule_.Saving()) snapshot_.reserve(scores_.size());
   }
@@ -33,13 +34,15 @@ class ScoreWatcher final : public OrderedRunWatcher {
   void Persist() override { schedule_.Save(snapshotDone_, snapshot_); }
 
  private:
-  int64_t Total() const { return static_cast<int64_t>(scores_.size()); }
-  int64_t SourcesAfter(int64_t tasks) const { return std::min(first_ + tasks * perTask_, Total()); }
+  int64_t Total() const { return total_; }
+  int64_t SourcesAfter(int64_t tasks) const { return std::min(first_ + tasks * perTask_, end_); }
 
   const pathsuite::RunOptions& options_;
   CheckpointSchedule& schedule_;
   const std::vector<double>& scores_;
   const int64_t first_;
+  const int64_t end_;
+  const int64_t total_;
   const int64_t perTask_;
   std::vector<double> snapshot_;
   int64_t snapshotDone_ = 0;
@@ -62,9 +65,15 @@ ScoreStart ScoreRun_Resume(const CheckpointIdentity& identity, const pathsuite::
 
 std::vector<double> ScoreRun_Fast(const FastGraph& fast, ScoreStart start,
                                   const pathsuite::RunOptions& options, unsigned threads,
-                                  CheckpointSchedule& schedule, int32_t heapLimit) {
+                                  CheckpointSchedule& schedule, int32_t heapLimit,
+                                  const ScoreSources& sources) {
   std::vector<double>& scores = start.scores;
   const int64_t n = fast.nodeCount;
+  const int64_t total = sources.list.empty() ? n : static_cast<int64_t>(sources.list.size());
+  const int64_t endAt = sources.end < 0 ? total : sources.end;
+  const std::span<double> squares =
+      sources.squares ? std::span<double>(scores).subspan(static_cast<size_t>(n))
+                      : std::span<double>();
   const FastRunShape shape = FastRun_Shape(FastRunKind::Scores, fast.nodeCount, threads);
   const int32_t shift = shape.laneShift;
   // A slot holds every value of its task: one per reached node and source.
@@ -74,16 +83,18 @@ std::vector<double> ScoreRun_Fast(const FastGraph& fast, ScoreStart start,
   auto produce = [&](int64_t begin, int64_t end, FastWorkspace& ws, Contributions& out,
                      OrderedTurn&) {
     ScoreTasks_Clear(out);
-    ScoreTasks_AddSources(fast, begin, end, ws, shift, out);
+    ScoreTasks_AddSources(fast, begin, end, ws, shift, out, sources.list);
   };
   auto fold = [&](int32_t lane, Contributions& c) {
     ScoreTasks_Fold(c[static_cast<size_t>(lane)], scores);
+    if (sources.squares) ScoreTasks_FoldSquares(c[static_cast<size_t>(lane)], squares);
   };
-  ScoreWatcher watcher(options, schedule, scores, start.sourcesDone, shape.perTask);
+  ScoreWatcher watcher(options, schedule, scores, start.sourcesDone, endAt, total, shape.perTask);
   const bool watched = options.progress || schedule.Saving() || options.cancel != nullptr;
-  if (options.progress) options.progress(start.sourcesDone, n);
-  FastRun_Sources<Contributions>(fast, start.sourcesDone, n - start.sourcesDone, shape, heapLimit,
-                                 makeResult, produce, fold, watched ? &watcher : nullptr);
-  schedule.StopIfAsked(n, scores);
+  if (options.progress) options.progress(start.sourcesDone, total);
+  FastRun_Sources<Contributions>(fast, start.sourcesDone, endAt - start.sourcesDone, shape,
+                                 heapLimit, makeResult, produce, fold,
+                                 watched ? &watcher : nullptr);
+  schedule.StopIfAsked(endAt, scores);
   return std::move(scores);
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "paths/FastEngine.h"
@@ -74,15 +75,17 @@ inline bool AddSource(const FastGraph& fast, int32_t s, FastWorkspace& ws, int32
   });
 }
 
-// Appends the dependencies of sources [begin, end) to out, lane by lane,
-// each source's in the reference's pop order. A source whose counts
-// overflow the double is counted again with wide counts, its void values
-// dropped first.
+// Appends the dependencies of the sources at positions [begin, end) to out,
+// lane by lane, each source's in the reference's pop order: position k is
+// source order[k], or source k when order is empty (every source). A source
+// whose counts overflow the double is counted again with wide counts, its
+// void values dropped first.
 inline void ScoreTasks_AddSources(const FastGraph& fast, int64_t begin, int64_t end,
-                                  FastWorkspace& ws, int32_t shift, Contributions& out) {
+                                  FastWorkspace& ws, int32_t shift, Contributions& out,
+                                  std::span<const int32_t> order = {}) {
   std::vector<size_t> marks(out.size());
   for (int64_t s = begin; s < end; ++s) {
-    const auto source = static_cast<int32_t>(s);
+    const auto source = order.empty() ? static_cast<int32_t>(s) : order[static_cast<size_t>(s)];
     for (size_t l = 0; l < out.size(); ++l) marks[l] = out[l].size;
     if (AddSource(fast, source, ws, shift, out, COUNTS_DOUBLE)) continue;
     for (size_t l = 0; l < out.size(); ++l) out[l].size = marks[l];
@@ -97,5 +100,14 @@ inline void ScoreTasks_Fold(const LaneValues& lane, std::vector<double>& scores)
   for (size_t k = 0; k < lane.size; ++k) {
     double& score = scores[static_cast<size_t>(lane.nodes[k])];
     score = AddOrdered(lane.values[k], score);
+  }
+}
+
+// The same for the squares of the values, into squares (one per node), for
+// the empirical variance of a sampled run.
+inline void ScoreTasks_FoldSquares(const LaneValues& lane, std::span<double> squares) {
+  for (size_t k = 0; k < lane.size; ++k) {
+    double& square = squares[static_cast<size_t>(lane.nodes[k])];
+    square = AddOrdered(lane.values[k] * lane.values[k], square);
   }
 }

@@ -80,6 +80,15 @@ std::string ProgramNames(std::span<const Program> programs) {
   return names;
 }
 
+// The programs that take the runner's options after their names.
+std::string OptionsAfter(std::span<const Program> programs) {
+  std::string names;
+  for (const Program& p : programs) {
+    if (p.runnerOptionsAfterName) names += (names.empty() ? "" : " and ") + std::string(p.name);
+  }
+  return names;
+}
+
 // A file option's value: not empty, and not a program's name, which is what
 // a value forgotten before PROGRAM leaves ("--checkpoint anybridge ...").
 std::string ReadFileName(const std::string& option, const std::string& value,
@@ -225,6 +234,12 @@ RunnerOptions Runner_ReadOptions(const std::vector<std::string>& argv, RunnerExt
     }
     options.args = rest;
   }
+  if (program.withFile != nullptr && !options.args.empty() &&
+      Program_Asks(program, options.args).empty()) {
+    Usage(std::string(program.name) + " reads its own dataset and takes no arguments, not '" +
+          options.args[0] + "': for a file of your own, run " + program.withFile + " " +
+          options.args[0]);
+  }
   if (!Program_IsBetweenness(program) && (!options.checkpoint.empty() || options.checkpointEvery)) {
     Usage(std::string("checkpoints are for the betweenness programs, not ") + program.name);
   }
@@ -251,7 +266,9 @@ int Runner_Answer(const std::string& name, const RunnerOptions& options,
   const std::string text =
       options.help ? Runner_Usage(name, extras) +
                          "Runs PROGRAM with its own arguments, output, messages and status.\n"
-                         "PROGRAM: " + ProgramNames(Program_All()) + "; options go before it.\n"
+                         "PROGRAM: " + ProgramNames(Analyst_AllPrograms()) +
+                         "; options go before it\n(" + OptionsAfter(Analyst_AllPrograms()) +
+                         " take them after it too; PROGRAM --help tells more).\n"
                          "  --threads N            searches on N threads (1 to 4096)\n"
                          "  --progress             a meter on standard error\n"
                          "  --no-progress          none (default: when it is a terminal)\n"

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "analyst/AnalystPrograms.h"
 #include "cli/Program.h"
 #include "cli/Progress.h"
 #include "library/ProgramTable.h"
@@ -48,11 +49,13 @@ std::string Runner_Usage(const std::string& name, const RunnerExtras* extras);
 // Reads the command line after the runner's own name, PROGRAM found in
 // programs. Throws RunError with the usage status for an unknown option, a
 // bad value, a missing or unknown PROGRAM, a program's name given as a file,
-// a checkpoint asked of a distance program, and a runner's option after
+// a checkpoint asked of a distance program, a runner's option after
 // PROGRAM (unless PROGRAM's row takes them there, or "--" ended the options
-// before it: then what follows PROGRAM is all the program's).
+// before it: then what follows PROGRAM is all the program's), and
+// arguments for a fixed-path program that takes none (it would ignore a
+// FILE: the message points to the program that reads one).
 RunnerOptions Runner_ReadOptions(const std::vector<std::string>& argv, RunnerExtras* extras,
-                                 std::span<const Program> programs = Program_All());
+                                 std::span<const Program> programs = Analyst_AllPrograms());
 
 // A usage error as the runner reports it: "name: message", then the usage.
 void Runner_ReportUsage(const std::string& name, const std::string& message,

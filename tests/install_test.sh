@@ -34,6 +34,17 @@ for p in $programs; do
   [ "$out" = "$p (pathsuite) $version" ] || fail "$p --version printed '$out'"
   [ ! -s "$tmp/err" ] || fail "$p --version wrote to standard error: $(cat "$tmp/err")"
 done
+# The programs made for people have pages too, and run from the installed runner.
+for p in scores distances; do
+  page=$prefix/$mandir/man1/$p.1
+  [ -f "$page" ] || fail "no manual page $page"
+  if command -v groff >/dev/null; then
+    warnings=$(groff -man -Tutf8 -ww -z "$page" 2>&1)
+    [ -z "$warnings" ] || fail "$page: $warnings"
+  fi
+done
+out=$(printf 'a,b\nb,c\n' | "$bin/pathsuite" scores - --format csv) || fail "installed scores failed"
+[ "$out" = "$(printf 'a 0.000000\nb 2.000000\nc 0.000000')" ] || fail "installed scores printed '$out'"
 for f in main.txt companion.txt; do
   cmp -s "$data/$f" "$build/$datadir/pathsuite/$f" || fail "$data/$f differs from the bundled $f"
 done

@@ -70,7 +70,6 @@ TEST(Runner, SameBytesOnTheBundledDataset) {
       {"dataset", "plusbridge", {}, 0, ""},
       {"dataset", "betweenness", {}, 0, ""},
       {"dataset", "linkbridge", {}, 0, ""},
-      {"extra arguments ignored", "betweenness", {"foo", "bar"}, 0, ""},
       {"whole range", "spanpairs", {"0", "17038"}, 0, ""},
       {"part of the range", "spanpairs", {"3", "9"}, 0, ""},
       {"names read as 0..0", "spanpairs", {"x", "y"}, 0, ""},
@@ -120,7 +119,7 @@ TEST(Runner, OwnCommandLineErrors) {
   std::ofstream(tri) << "a b 1\nb c 1\n";
   const std::vector<std::string> run = {"anybridge", tri, "x", "10"};
   const std::string names = "(one of anybridge, plusbridge, betweenness, linkbridge, spanpairs, "
-                            "anypairs)";
+                            "anypairs, scores, distances)";
   const std::string threads = "--threads takes a whole number from 1 to 4096, not ";
   const std::string every = "--checkpoint-every takes a number of seconds above 0, not ";
   const std::string ckpt = dir.path() + "/run.ckpt";
@@ -200,8 +199,10 @@ TEST(Runner, HelpVersionAndOptionForms) {
   EXPECT_EQ("", help.err);
   EXPECT_EQ(0u, help.out.rfind(kUsage, 0)) << help.out;
   EXPECT_NE(std::string::npos, help.out.find("PROGRAM: anybridge, plusbridge, betweenness, "
-                                             "linkbridge, spanpairs, anypairs; options go "
-                                             "before it.\n"));
+                                             "linkbridge, spanpairs, anypairs, scores, "
+                                             "distances; options go before it\n(scores and "
+                                             "distances take them after it too; PROGRAM "
+                                             "--help tells more).\n"));
   for (const char* option : {"--threads N", "--progress", "--no-progress", "--output FILE",
                              "--checkpoint FILE", "--checkpoint-every S"}) {
     EXPECT_NE(std::string::npos, help.out.find(std::string("  ") + option + " ")) << option;

@@ -135,6 +135,28 @@ def test_networkx_graphs():
     assert pathsuite.as_dict(les, unit) == pytest.approx(nx.betweenness_centrality(les), abs=1e-12)
 
 
+def test_scores_top_ten_normalised_is_networkx(tmp_path):
+    """The analyst's job in one command: the top 10 of the normalised
+    scores, for each length rule, as NetworkX prints them to six decimals,
+    from the bundled data as blank lines and as a CSV with a header."""
+    les = nx.Graph()
+    csv = tmp_path / "main.csv"
+    with open(os.path.join(SOURCE_DIR, "data", "main.txt")) as lines, open(csv, "w") as out:
+        out.write("source,target,weight\n")
+        for line in lines:
+            a, b, w = line.split()
+            les.add_edge(a, b, w=float(w), inverse=1 / (1 + float(w)))
+            out.write(f"{a},{b},{w}\n")
+    for length, attribute in (("inverse", "inverse"), ("weight", "w"), ("unit", None)):
+        theirs = nx.betweenness_centrality(les, weight=attribute, normalized=True)
+        top = sorted(theirs.items(), key=lambda kv: -kv[1])[:10]  # stable: ties in node order
+        expected = "".join(f"{name} {fixed6(v)}\n" for name, v in top)
+        for path in (os.path.join(SOURCE_DIR, "data", "main.txt"), str(csv)):
+            out = run("pathsuite", "scores", path, "--normalized", "--top", "10", "--length", length)
+            assert out.returncode == 0, out.stderr
+            assert out.stdout == expected, (path, length)
+
+
 @pytest.mark.parametrize("call, error, words", [
     (lambda p: pathsuite.read_edges(p / "absent.txt"), OSError, "cannot open"),
     (lambda p: pathsuite.read_edges(p), OSError, "cannot read"),

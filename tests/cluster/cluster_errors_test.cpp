@@ -25,7 +25,7 @@ TEST(ClusterErrors, OwnCommandLine) {
   std::ofstream(tri) << "a b 1\nb c 1\n";
   const std::vector<std::string> run = {"anybridge", tri, "x", "10"};
   const std::string names = "(one of anybridge, plusbridge, betweenness, linkbridge, spanpairs, "
-                            "anypairs)";
+                            "anypairs, scores, distances)";
   const std::string threads = "--threads takes a whole number from 1 to 4096, not ";
   const std::string block = "--block takes a whole number from 1 to 2^30, not ";
   const std::string segment = "--segment takes a whole number from 1 to 2^30, a power of two, not ";
