@@ -16,10 +16,14 @@
 #   memory     peak RSS of `pathsuite --threads T anybridge` (T = 1, 2)
 #              stopped by SIGTERM after MEMORY_SECONDS, each build alone;
 #              the difference is what one more thread holds.
-# BEFORE and AFTER are configured and built Release trees (libpathcore.a,
-# bin/pathsuite); search_cost and load_time are compiled here against each,
-# from this tree's bench/, with the include path of the tree each build was
-# configured from. Knobs: SIZES, KINDS, ROUNDS (2), SOURCES_5 / SOURCES_6
+# BEFORE and AFTER are configured and built Release trees, either layout:
+# the library libpathsuite.a with the public headers under include/ (this
+# tree) or libpathcore.a (trees before the library was split out, such as
+# a11f9c7), and bin/pathsuite; search_cost and load_time are compiled here
+# against each, from this tree's bench/, with the include paths of the tree
+# each build was configured from (its root and its include/). The sums of
+# dependencies of the two builds must agree exactly (same sources, same
+# additions). Knobs: SIZES, KINDS, ROUNDS (2), SOURCES_5 / SOURCES_6
 # (sources at 10^5 / 10^6: 16, 6), PEER=0 (no graph-tool), MEMORY=0 (no
 # memory runs), MEMORY_SECONDS (45), CPUS ("0 1"), B (build-bench).
 set -euo pipefail
@@ -45,8 +49,11 @@ for side in before after; do
   build=$BEFORE
   [ "$side" = after ] && build=$AFTER
   src=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$build/CMakeCache.txt")
+  lib=$build/libpathsuite.a
+  [ -f "$lib" ] || lib=$build/libpathcore.a
+  [ -f "$lib" ] || { echo "scale.sh: $build holds neither libpathsuite.a nor libpathcore.a" >&2; exit 2; }
   for tool in search_cost load_time; do
-    g++ -std=c++20 -O3 -DNDEBUG -ffp-contract=off -I"$src" "bench/$tool.cpp" "$build/libpathcore.a" \
+    g++ -std=c++20 -O3 -DNDEBUG -ffp-contract=off -I"$src" -I"$src/include" "bench/$tool.cpp" "$lib" \
       -pthread -o "$tmp/$tool.$side"
   done
 done
@@ -80,6 +87,7 @@ for k in $KINDS; do
     before=$(cat "$tmp"/out.before.* | sed -n 's/.*total \([0-9.]*\) ms$/\1/p' | median)
     after=$(cat "$tmp"/out.after.* | sed -n 's/.*total \([0-9.]*\) ms$/\1/p' | median)
     sum=$(sed -n 's/^sum of dependencies //p' "$tmp/out.after.0")
+    same=$([ "$sum" = "$(sed -n 's/^sum of dependencies //p' "$tmp/out.before.0")" ] && echo yes || echo NO)
     names=$(sed -n 's/.*: \([0-9]*\) names.*/\1/p' "$tmp/out.after.0")
     peer="-"
     agree="-"
@@ -90,7 +98,7 @@ for k in $KINDS; do
       agree=$(awk -v a="$sum" -v b="$theirs" 'BEGIN { d = a - b; if (d < 0) d = -d;
         printf "%s (%.1e)", (d <= 1e-9 * a ? "yes" : "no"), d / a }')
     fi
-    speed+=("| $k-$n | $names | $lines | $sources | $before | $after | $(awk -v b="$before" -v a="$after" 'BEGIN { printf "%.2fx", b / a }') | $peer | $(awk -v p="$peer" -v a="$after" 'BEGIN { if (p == "-") print "-"; else printf "%.2fx", p / a }') | $agree |")
+    speed+=("| $k-$n | $names | $lines | $sources | $before | $after | $(awk -v b="$before" -v a="$after" 'BEGIN { printf "%.2fx", b / a }') | $peer | $(awk -v p="$peer" -v a="$after" 'BEGIN { if (p == "-") print "-"; else printf "%.2fx", p / a }') | $same | $agree |")
     ROUNDS=1 paired load_time "$f" 1
     lt() { sed -n "s/^$2: .*loads: \([0-9.]*\) s wall.*/\1/p" "$tmp"/out."$1".* | sort -g | head -1; }
     loads+=("| $k-$n | $lines | $(lt before reference) | $(lt after reference) | $(lt before fast) | $(lt after fast) | $(sed -n 's/.*(read \([0-9.]*\) s, build \([0-9.]*\) s wall)$/\1 s, \2 s/p' "$tmp/out.after.0") |")
@@ -114,8 +122,8 @@ for k in $KINDS; do
     fi
   done
 done
-echo "| graph | names | lines | sources | before ms a source | after ms a source | before / after | graph-tool ms a source | graph-tool / after | sums agree (relative gap) |"
-echo "|---|---|---|---|---|---|---|---|---|---|"
+echo "| graph | names | lines | sources | before ms a source | after ms a source | before / after | graph-tool ms a source | graph-tool / after | before, after sums equal | graph-tool's sum agrees (relative gap) |"
+echo "|---|---|---|---|---|---|---|---|---|---|---|"
 printf '%s\n' "${speed[@]}"
 echo
 echo "| graph | lines | reference loader, before s | reference loader, after s | fast loader, before s | fast loader, after s | after: read, build |"

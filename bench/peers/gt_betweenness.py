@@ -42,7 +42,7 @@ def main():
     took = time.perf_counter() - start
     print(f"{path}: {n} names, {g.num_edges()} edges, loaded in {loaded:.1f} s; "
           f"{len(pivots)} sources: {took / len(pivots) * 1e3:.2f} ms a source; "
-          f"sum of scores {2 * vb.a.sum():.6e}")
+          f"sum of scores {2 * vb.a.sum():.15e}")
 
 
 main()
