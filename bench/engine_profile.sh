@@ -38,10 +38,10 @@ cost="$PROF/bench/search_cost"
 group() {
   awk '
   { v = $1; file = $2; sym = $3; g = "";
+    # The radix queue sorts each group of equal distance by name (RadixQueue.h)
+    # and std::sort stays out of line, under its own name; the only other
+    # sorts in search_cost are of its few dozen timings.
     if (sym ~ /FastWorkspace_Reset/) g = "reset";
-    # The radix queue sorts each group of equal distance by name (RadixQueue.h);
-    # std::sort stays out of line, under its own name; search_cost's only
-    # other sorts are of its few dozen timings.
     else if (sym ~ /^std::__(introsort_loop|insertion_sort|final_insertion_sort|unguarded_linear_insert|unguarded_partition|move_median_to_first|heap_select|adjust_heap|sort)/) g = "queue";
     else if (sym ~ /SearchOn|FastPolicy|Search(By|With)/) {
       if (file ~ /FastRelax|FastCounts/ || (file ~ /\/bit$|^bit$/ && sym ~ /Heap/)) g = "relax";
