@@ -2,7 +2,9 @@
 # bench/scale.sh BEFORE AFTER -- two builds of the suite side by side on
 # graphs of 10^5 and 10^6 names, and graph-tool beside them:
 #   a source   the fast engine's time a source on one thread (search and
-#              accumulation, median of search_cost's SOURCES sources); each
+#              accumulation, median of search_cost's SOURCES sources), by
+#              the wall clock and by the thread's CPU time (which leaves out
+#              the time another job held the CPU); each
 #              round runs the two builds at once, one on each CPU, then with
 #              the CPUs swapped, so that both see the same drift of a shared
 #              machine; the median of the rounds' medians;
@@ -86,6 +88,8 @@ for k in $KINDS; do
     paired search_cost "$f" "$sources" 0
     before=$(cat "$tmp"/out.before.* | sed -n 's/.*total \([0-9.]*\) ms$/\1/p' | median)
     after=$(cat "$tmp"/out.after.* | sed -n 's/.*total \([0-9.]*\) ms$/\1/p' | median)
+    before_cpu=$(cat "$tmp"/out.before.* | sed -n 's/.*total \([0-9.]*\) ms cpu$/\1/p' | median)
+    after_cpu=$(cat "$tmp"/out.after.* | sed -n 's/.*total \([0-9.]*\) ms cpu$/\1/p' | median)
     sum=$(sed -n 's/^sum of dependencies //p' "$tmp/out.after.0")
     same=$([ "$sum" = "$(sed -n 's/^sum of dependencies //p' "$tmp/out.before.0")" ] && echo yes || echo NO)
     names=$(sed -n 's/.*: \([0-9]*\) names.*/\1/p' "$tmp/out.after.0")
@@ -98,7 +102,7 @@ for k in $KINDS; do
       agree=$(awk -v a="$sum" -v b="$theirs" 'BEGIN { d = a - b; if (d < 0) d = -d;
         printf "%s (%.1e)", (d <= 1e-9 * a ? "yes" : "no"), d / a }')
     fi
-    speed+=("| $k-$n | $names | $lines | $sources | $before | $after | $(awk -v b="$before" -v a="$after" 'BEGIN { printf "%.2fx", b / a }') | $peer | $(awk -v p="$peer" -v a="$after" 'BEGIN { if (p == "-") print "-"; else printf "%.2fx", p / a }') | $same | $agree |")
+    speed+=("| $k-$n | $names | $lines | $sources | $before | $after | $(awk -v b="$before" -v a="$after" 'BEGIN { printf "%.2fx", b / a }') | $before_cpu | $after_cpu | $(awk -v b="$before_cpu" -v a="$after_cpu" 'BEGIN { printf "%.2fx", b / a }') | $peer | $(awk -v p="$peer" -v a="$after" 'BEGIN { if (p == "-") print "-"; else printf "%.2fx", p / a }') | $same | $agree |")
     ROUNDS=1 paired load_time "$f" 1
     lt() { sed -n "s/^$2: .*loads: \([0-9.]*\) s wall.*/\1/p" "$tmp"/out."$1".* | sort -g | head -1; }
     loads+=("| $k-$n | $lines | $(lt before reference) | $(lt after reference) | $(lt before fast) | $(lt after fast) | $(sed -n 's/.*(read \([0-9.]*\) s, build \([0-9.]*\) s wall)$/\1 s, \2 s/p' "$tmp/out.after.0") |")
@@ -122,8 +126,8 @@ for k in $KINDS; do
     fi
   done
 done
-echo "| graph | names | lines | sources | before ms a source | after ms a source | before / after | graph-tool ms a source | graph-tool / after | before, after sums equal | graph-tool's sum agrees (relative gap) |"
-echo "|---|---|---|---|---|---|---|---|---|---|---|"
+echo "| graph | names | lines | sources | before ms a source | after ms a source | before / after | before CPU ms | after CPU ms | before / after, CPU | graph-tool ms a source | graph-tool / after | before, after sums equal | graph-tool's sum agrees (relative gap) |"
+echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|"
 printf '%s\n' "${speed[@]}"
 echo
 echo "| graph | lines | reference loader, before s | reference loader, after s | fast loader, before s | fast loader, after s | after: read, build |"
