@@ -14,7 +14,8 @@
 #              the sums of the scores must agree with ours;
 #   loading    load_time: the reference loader and the fast loader
 #              (EdgeList_Read and FastGraph_FromEdges) of each build, paired
-#              and swapped the same way, best of the two;
+#              and swapped the same way, the run of the best wall time of
+#              the two, its wall and CPU time;
 #   memory     peak RSS of `pathsuite --threads T anybridge` (T = 1, 2)
 #              stopped by SIGTERM after MEMORY_SECONDS, each build alone;
 #              the difference is what one more thread holds.
@@ -94,17 +95,20 @@ for k in $KINDS; do
     same=$([ "$sum" = "$(sed -n 's/^sum of dependencies //p' "$tmp/out.before.0")" ] && echo yes || echo NO)
     names=$(sed -n 's/.*: \([0-9]*\) names.*/\1/p' "$tmp/out.after.0")
     peer="-"
+    peer_cpu="-"
     agree="-"
     if [ "$PEER" = 1 ]; then
       out=$(OMP_NUM_THREADS=1 taskset -c "$C0" /usr/bin/python3 bench/peers/gt_betweenness.py "$f" "$sources")
-      peer=$(sed -n 's/.* \([0-9.]*\) ms a source.*/\1/p' <<< "$out")
+      peer=$(sed -n 's/.* sources: \([0-9.]*\) ms a source.*/\1/p' <<< "$out")
+      peer_cpu=$(sed -n 's/.* CPU \([0-9.]*\) ms a source.*/\1/p' <<< "$out")
       theirs=$(sed -n 's/.*sum of scores //p' <<< "$out")
       agree=$(awk -v a="$sum" -v b="$theirs" 'BEGIN { d = a - b; if (d < 0) d = -d;
         printf "%s (%.1e)", (d <= 1e-9 * a ? "yes" : "no"), d / a }')
     fi
-    speed+=("| $k-$n | $names | $lines | $sources | $before | $after | $(awk -v b="$before" -v a="$after" 'BEGIN { printf "%.2fx", b / a }') | $before_cpu | $after_cpu | $(awk -v b="$before_cpu" -v a="$after_cpu" 'BEGIN { printf "%.2fx", b / a }') | $peer | $(awk -v p="$peer" -v a="$after" 'BEGIN { if (p == "-") print "-"; else printf "%.2fx", p / a }') | $same | $agree |")
+    speed+=("| $k-$n | $names | $lines | $sources | $before | $after | $(awk -v b="$before" -v a="$after" 'BEGIN { printf "%.2fx", b / a }') | $before_cpu | $after_cpu | $(awk -v b="$before_cpu" -v a="$after_cpu" 'BEGIN { printf "%.2fx", b / a }') | $peer | $peer_cpu | $(awk -v p="$peer_cpu" -v a="$after_cpu" 'BEGIN { if (p == "-") print "-"; else printf "%.2fx", p / a }') | $same | $agree |")
     ROUNDS=1 paired load_time "$f" 1
-    lt() { sed -n "s/^$2: .*loads: \([0-9.]*\) s wall.*/\1/p" "$tmp"/out."$1".* | sort -g | head -1; }
+    lt() { sed -n "s/^$2: .*loads: \([0-9.]*\) s wall, \([0-9.]*\) s CPU.*/\1 (\2)/p" "$tmp"/out."$1".* |
+      sort -g | head -1; }
     loads+=("| $k-$n | $lines | $(lt before reference) | $(lt after reference) | $(lt before fast) | $(lt after fast) | $(sed -n 's/.*(read \([0-9.]*\) s, build \([0-9.]*\) s wall)$/\1 s, \2 s/p' "$tmp/out.after.0") |")
     if [ "$MEMORY" = 1 ]; then
       row="| $k-$n"
@@ -126,11 +130,11 @@ for k in $KINDS; do
     fi
   done
 done
-echo "| graph | names | lines | sources | before ms a source | after ms a source | before / after | before CPU ms | after CPU ms | before / after, CPU | graph-tool ms a source | graph-tool / after | before, after sums equal | graph-tool's sum agrees (relative gap) |"
-echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|"
+echo "| graph | names | lines | sources | before ms a source | after ms a source | before / after | before CPU ms | after CPU ms | before / after, CPU | graph-tool ms a source | graph-tool CPU ms | graph-tool / after, CPU | before, after sums equal | graph-tool's sum agrees (relative gap) |"
+echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|"
 printf '%s\n' "${speed[@]}"
 echo
-echo "| graph | lines | reference loader, before s | reference loader, after s | fast loader, before s | fast loader, after s | after: read, build |"
+echo "| graph | lines | reference loader, before s (CPU) | reference loader, after s (CPU) | fast loader, before s (CPU) | fast loader, after s (CPU) | after: read, build |"
 echo "|---|---|---|---|---|---|---|"
 printf '%s\n' "${loads[@]}"
 if [ "$MEMORY" = 1 ]; then
