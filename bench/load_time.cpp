@@ -16,7 +16,12 @@
 #include "graph/EdgeGraph.h"
 #include "graph/EdgeList.h"
 #include "paths/FastGraph.h"
+// The program table moved from programs/ to library/; either tree builds this.
+#if __has_include("library/ProgramTable.h")
 #include "library/ProgramTable.h"
+#else
+#include "programs/ProgramTable.h"
+#endif
 
 namespace {
 
