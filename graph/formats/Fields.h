@@ -24,3 +24,16 @@ struct SplitProblem {
 // point into it. Stops at the first quoting problem and reports it.
 SplitProblem Fields_Split(char* text, size_t size, FieldRule rule,
                           std::vector<std::string_view>& fields);
+
+// ASCII case folding, whatever the locale: format words, header names and
+// extensions compare without case, names never do.
+inline char Fields_Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Whether a and b are the same word but for ASCII case.
+inline bool Fields_SameWord(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (Fields_Lower(a[i]) != Fields_Lower(b[i])) return false;
+  }
+  return true;
+}

@@ -6,17 +6,16 @@
 
 #include "graph/RunError.h"
 #include "graph/formats/ByteSource.h"
+#include "graph/formats/Fields.h"
 #include "graph/formats/LineSource.h"
 #include "graph/formats/Readers.h"
 
 namespace {
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool EndsWith(std::string_view text, std::string_view tail) {
   if (text.size() < tail.size()) return false;
   for (size_t i = 0; i < tail.size(); ++i) {
-    if (Lower(text[text.size() - tail.size() + i]) != tail[i]) return false;
+    if (Fields_Lower(text[text.size() - tail.size() + i]) != tail[i]) return false;
   }
   return true;
 }
@@ -33,7 +32,7 @@ bool HasBanner(std::string_view firstLine) {
   constexpr std::string_view kBanner = "%%matrixmarket";
   if (firstLine.size() < kBanner.size()) return false;
   for (size_t i = 0; i < kBanner.size(); ++i) {
-    if (Lower(firstLine[i]) != kBanner[i]) return false;
+    if (Fields_Lower(firstLine[i]) != kBanner[i]) return false;
   }
   return true;
 }

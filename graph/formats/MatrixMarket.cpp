@@ -35,16 +35,6 @@
 
 namespace {
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool SameWord(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  }
-  return true;
-}
-
 bool IsSkipped(const Line& line) {
   size_t i = 0;
   while (i < line.size && (line.text[i] == ' ' || line.text[i] == '\t' || line.text[i] == '\r' ||
@@ -104,21 +94,21 @@ class MatrixMarketReader {
 
   void TakeBanner(Line& line) {
     Fields_Split(line.text, line.size, FieldRule::Blanks, fields_);
-    if (fields_.size() != 5 || !SameWord(fields_[0], "%%MatrixMarket") ||
-        !SameWord(fields_[1], "matrix")) {
+    if (fields_.size() != 5 || !Fields_SameWord(fields_[0], "%%MatrixMarket") ||
+        !Fields_SameWord(fields_[1], "matrix")) {
       Fail(line.number, "expected the banner " + std::string(kBanner));
     }
-    if (!SameWord(fields_[2], "coordinate")) {
+    if (!Fields_SameWord(fields_[2], "coordinate")) {
       Fail(line.number, "only coordinate matrices can be read, not " + Line_Quote(fields_[2]));
     }
     const std::string_view field = fields_[3];
-    if (SameWord(field, "pattern")) {
+    if (Fields_SameWord(field, "pattern")) {
       weighted_ = false;
-    } else if (!SameWord(field, "real") && !SameWord(field, "integer")) {
+    } else if (!Fields_SameWord(field, "real") && !Fields_SameWord(field, "integer")) {
       Fail(line.number, "entries of type " + Line_Quote(field) +
                             " cannot be weights: use real, integer or pattern");
     }
-    if (!SameWord(fields_[4], "general") && !SameWord(fields_[4], "symmetric")) {
+    if (!Fields_SameWord(fields_[4], "general") && !Fields_SameWord(fields_[4], "symmetric")) {
       Fail(line.number, "a " + Line_Quote(fields_[4]) +
                             " matrix is not a graph's: use general or symmetric");
     }

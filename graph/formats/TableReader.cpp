@@ -15,16 +15,6 @@ inline bool IsWhite(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
 }
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool SameWord(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  }
-  return true;
-}
-
 // Words that name an end column in the headers people write.
 bool IsEndWord(std::string_view word) {
   static constexpr std::string_view kWords[] = {
@@ -34,7 +24,7 @@ bool IsEndWord(std::string_view word) {
       "v",      "start",  "end",     "sourceid", "targetid", "node",        "neighbor",
       "neighbour"};
   for (const std::string_view w : kWords) {
-    if (SameWord(word, w)) return true;
+    if (Fields_SameWord(word, w)) return true;
   }
   return false;
 }
@@ -44,7 +34,7 @@ bool IsEndWord(std::string_view word) {
 bool IsColumnWord(std::string_view text) {
   double ignored;
   if (text.empty() || Number_Read(text, ignored)) return false;
-  const char c = Lower(text[0]);
+  const char c = Fields_Lower(text[0]);
   return (c >= 'a' && c <= 'z') || c == '_';
 }
 
@@ -172,7 +162,7 @@ class TableReader {
     int found = -1;
     int matches = 0;
     for (size_t i = 0; i < header_.size(); ++i) {
-      if (SameWord(header_[i], ref.name)) {
+      if (Fields_SameWord(header_[i], ref.name)) {
         found = static_cast<int>(i);
         matches += 1;
       }
