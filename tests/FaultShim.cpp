@@ -36,10 +36,10 @@ struct Fault {
 // Parsed at the first call that asks.
 const Fault* TheFault() {
   static const Fault* fault = [] () -> const Fault* {
-    const char* spec = std::getenv("PATHSUITE_FAULT");
-    if (spec == nullptr || *spec == '\0') return nullptr;
+    const char* setting = std::getenv("PATHSUITE_FAULT");
+    if (setting == nullptr || *setting == '\0') return nullptr;
     auto* f = new Fault;
-    std::string rest = spec;
+    std::string rest = setting;
     auto next = [&rest] {
       const size_t colon = rest.find(':');
       std::string piece = rest.substr(0, colon);

@@ -318,13 +318,13 @@ ProcessResult RunChild(const std::string& program, const std::vector<std::string
   return result;
 }
 
-ScopedFault::ScopedFault(const std::string& spec) : spec_(spec) {
+ScopedFault::ScopedFault(const std::string& setting) : setting_(setting) {
   // The sanitizer's runtime must come first among the preloaded libraries
   // unless told that another may.
   if (const char* asan = std::getenv("ASAN_OPTIONS")) asanOptions_ = asan;
   const std::string asan = asanOptions_.value_or("");
   setenv("ASAN_OPTIONS", (asan + (asan.empty() ? "" : ":") + "verify_asan_link_order=0").c_str(), 1);
-  setenv("PATHSUITE_FAULT", spec.c_str(), 1);
+  setenv("PATHSUITE_FAULT", setting.c_str(), 1);
   setenv("LD_PRELOAD", FAULT_SHIM, 1);
 }
 
@@ -339,7 +339,7 @@ ScopedFault::~ScopedFault() {
 }
 
 std::vector<std::string> ScopedFault::MpirunOptions() const {
-  return {"-x", "PATHSUITE_FAULT=" + spec_, "-x", std::string("LD_PRELOAD=") + FAULT_SHIM};
+  return {"-x", "PATHSUITE_FAULT=" + setting_, "-x", std::string("LD_PRELOAD=") + FAULT_SHIM};
 }
 
 ScopedWorkingDirectory::ScopedWorkingDirectory(const std::string& dir)

@@ -161,11 +161,11 @@ ProcessResult RunChild(const std::string& program, const std::vector<std::string
                        const std::function<void(ChildProcess&)>& whileRunning);
 
 // Makes the executables that the test starts while the object lives fail
-// one kind of system call (tests/FaultShim.cpp: PATHSUITE_FAULT=spec), by
+// one kind of system call (tests/FaultShim.cpp: PATHSUITE_FAULT=setting), by
 // preloading the fault library into them through the environment.
 class ScopedFault {
  public:
-  explicit ScopedFault(const std::string& spec);
+  explicit ScopedFault(const std::string& setting);
   ~ScopedFault();
   ScopedFault(const ScopedFault&) = delete;
   ScopedFault& operator=(const ScopedFault&) = delete;
@@ -174,7 +174,7 @@ class ScopedFault {
 
  private:
   std::optional<std::string> asanOptions_;
-  std::string spec_;
+  std::string setting_;
 };
 
 // The working directory, while the object lives.
