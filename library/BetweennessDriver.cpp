@@ -12,21 +12,6 @@
 
 namespace {
 
-// Sources beyond the named indices reach nothing and add nothing, so only
-// named sources run; scores has one entry per name. A source whose counts
-// overflowed is searched again with wide counts.
-std::vector<double> ScoresByReference(const EdgeGraph& graph, LengthRule rule) {
-  std::vector<double> scores(static_cast<size_t>(graph.nameCount), 0.0);
-  SourcePass pass;
-  for (int32_t s = 0; s < graph.nameCount; ++s) {
-    Path_Search(graph, graph.nameCount, s, SEARCH_PATHS, rule, pass);
-    if (Path_CountsOverflowed(pass)) {
-      Path_Search(graph, graph.nameCount, s, SEARCH_PATHS, rule, pass, COUNTS_WIDE);
-    }
-    Path_Accumulate(pass, graph.nameCount, s, scores);
-  }
-  return scores;
-}
 
 NameList NamesOf(const EdgeGraph& graph) {
   NameList names;
@@ -42,11 +27,24 @@ int32_t ListingRange(const RunSettings& settings, int32_t nameCount) {
 void RunReference(RunSettings settings, const std::vector<std::string>& args, std::ostream& out) {
   if (settings.fromCommandLine) Arguments_ReadFileAndCapacity(settings, args);
   const EdgeGraph graph = EdgeGraph_Load(settings);
-  const std::vector<double> scores = ScoresByReference(graph, settings.lengthRule);
+  const std::vector<double> scores = Betweenness_ReferenceScores(graph, settings.lengthRule);
   Betweenness_WriteListing(NamesOf(graph), ListingRange(settings, graph.nameCount), scores, out);
 }
 
 }  // namespace
+
+std::vector<double> Betweenness_ReferenceScores(const EdgeGraph& graph, LengthRule rule) {
+  std::vector<double> scores(static_cast<size_t>(graph.nameCount), 0.0);
+  SourcePass pass;
+  for (int32_t s = 0; s < graph.nameCount; ++s) {
+    Path_Search(graph, graph.nameCount, s, SEARCH_PATHS, rule, pass);
+    if (Path_CountsOverflowed(pass)) {
+      Path_Search(graph, graph.nameCount, s, SEARCH_PATHS, rule, pass, COUNTS_WIDE);
+    }
+    Path_Accumulate(pass, graph.nameCount, s, scores);
+  }
+  return scores;
+}
 
 ScoreInput Betweenness_Load(RunSettings settings, const std::vector<std::string>& args) {
   if (settings.fromCommandLine) Arguments_ReadFileAndCapacity(settings, args);

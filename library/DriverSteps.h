@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "graph/EdgeGraph.h"
 #include "graph/EdgeList.h"
 #include "library/Checkpoint.h"
 #include "library/Drivers.h"
@@ -24,6 +25,11 @@ struct ScoreInput {
 
 // Reads the command line and loads the graph, as the program does.
 ScoreInput Betweenness_Load(RunSettings settings, const std::vector<std::string>& args);
+
+// The scores of the reference engine, one entry per name: only named sources
+// run (the others reach nothing), and a source whose counts overflowed is
+// searched again with wide counts.
+std::vector<double> Betweenness_ReferenceScores(const EdgeGraph& graph, LengthRule rule);
 
 // Writes the listing: a "name score" line for each index below range, the
 // empty name and 0 beyond the named nodes.

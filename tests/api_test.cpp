@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "graph/EdgeGraph.h"
-#include "paths/Path_Accumulate.h"
+#include "library/DriverSteps.h"
 #include "pathsuite/pathsuite.h"
 #include "tests/TestSupport.h"
 
@@ -21,16 +21,7 @@ std::vector<double> ReferenceScores(const std::string& path, LengthRule rule) {
   RunSettings settings = SettingsWithPath(Deliverable::Anypairs, path);
   settings.nodeCapacity = INT32_MAX;
   const EdgeGraph graph = EdgeGraph_Load(settings);
-  std::vector<double> scores(static_cast<size_t>(graph.nameCount), 0.0);
-  SourcePass pass;
-  for (int32_t s = 0; s < graph.nameCount; ++s) {
-    Path_Search(graph, graph.nameCount, s, SEARCH_PATHS, rule, pass);
-    if (Path_CountsOverflowed(pass)) {
-      Path_Search(graph, graph.nameCount, s, SEARCH_PATHS, rule, pass, COUNTS_WIDE);
-    }
-    Path_Accumulate(pass, graph.nameCount, s, scores);
-  }
-  return scores;
+  return Betweenness_ReferenceScores(graph, rule);
 }
 
 void ExpectSameBits(const std::vector<double>& want, const std::vector<double>& got,
